@@ -1,0 +1,35 @@
+# Warnings for all project code. Third-party code is not compiled here.
+add_compile_options(
+  -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align
+  -Wunused -Woverloaded-virtual -Wnull-dereference -Wformat=2
+  -Wimplicit-fallthrough)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  add_compile_options(-Wno-null-dereference)
+endif()
+
+# vz_glob_sources(VAR DIR): every .cpp of DIR (not recursing), sorted.
+function(vz_glob_sources var dir)
+  file(GLOB _files CONFIGURE_DEPENDS ${dir}/*.cpp)
+  list(SORT _files)
+  set(${var} ${_files} PARENT_SCOPE)
+endfunction()
+
+# vz_add_gtests(DIR LIBS...): one test program per *_test.cpp in DIR,
+# each test case registered with CTest. Tests run with their own VZ_ROOT
+# (see tests/support) so they never touch the real home.
+function(vz_add_gtests dir)
+  file(GLOB _tests CONFIGURE_DEPENDS ${dir}/*_test.cpp)
+  list(SORT _tests)
+  foreach(_t ${_tests})
+    get_filename_component(_name ${_t} NAME_WE)
+    get_filename_component(_sub ${dir} NAME)
+    set(_target ${_sub}_${_name})
+    add_executable(${_target} ${_t})
+    target_link_libraries(${_target} PRIVATE ${ARGN} vz_testsupport GTest::gtest GTest::gmock Threads::Threads)
+    set_target_properties(${_target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    gtest_discover_tests(${_target}
+      TEST_PREFIX "${_sub}."
+      DISCOVERY_TIMEOUT 60
+      PROPERTIES ENVIRONMENT "VZ_BIN_DIR=${CMAKE_BINARY_DIR}/bin;VZ_CORPUS_DIR=${VZ_CORPUS_DIR};QT_QPA_PLATFORM=offscreen")
+  endforeach()
+endfunction()

@@ -1,0 +1,26 @@
+// Code pages. The platform's "ANSI code page" is UTF-8; the "OEM code page"
+// is CP437. Names read from archives are UTF-8 when general-purpose bit 11
+// is set or when their bytes are valid UTF-8, otherwise CP437.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vz {
+
+bool isValidUtf8(std::string_view s);
+// CP437 bytes to UTF-8 (bytes below 0x80 unchanged).
+std::string cp437ToUtf8(std::string_view s);
+// UTF-8 to CP437; characters CP437 cannot hold become '_'.
+std::string utf8ToCp437(std::string_view s);
+// OEM <-> ANSI conversions of the original platform (CP437 <-> UTF-8). Text
+// that is already valid UTF-8 passes OemToAnsi unchanged, so a path that is
+// converted twice is not garbled.
+std::string oemToAnsi(std::string_view s);
+std::string ansiToOem(std::string_view s);
+// A raw name from an archive as UTF-8: bit 11 (0x0800) of the flags or valid
+// UTF-8 bytes keep it, otherwise it is decoded as CP437.
+std::string archiveNameToUtf8(std::string_view raw, uint16_t generalPurposeFlags);
+
+}  // namespace vz

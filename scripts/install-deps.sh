@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, whatever the build, the tests and the benchmarks
+# need and this machine lacks. Runs as root on a fresh Debian 12 machine;
+# elsewhere it only reports what is missing.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ clang libclang-rt-14-dev   # compilers, libFuzzer runtime
+  libgtest-dev libgmock-dev libbenchmark-dev        # tests and benchmarks
+  zip unzip 7zip libarchive-tools python3           # peer tools the tests compare with
+  attr xdg-utils file                               # extended attributes, MIME database, file types
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then
+  sudo=sudo
+else
+  sudo=
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
