@@ -25,11 +25,11 @@ function(vz_add_gtests dir)
     get_filename_component(_sub ${dir} NAME)
     set(_target ${_sub}_${_name})
     add_executable(${_target} ${_t})
-    target_link_libraries(${_target} PRIVATE ${ARGN} vz_testsupport GTest::gtest GTest::gmock Threads::Threads)
+    target_link_libraries(${_target} PRIVATE ${ARGN} vz_testsupport GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
     set_target_properties(${_target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     gtest_discover_tests(${_target}
       TEST_PREFIX "${_sub}."
       DISCOVERY_TIMEOUT 60
-      PROPERTIES ENVIRONMENT "VZ_BIN_DIR=${CMAKE_BINARY_DIR}/bin;VZ_CORPUS_DIR=${VZ_CORPUS_DIR};QT_QPA_PLATFORM=offscreen")
+      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
   endforeach()
 endfunction()

@@ -68,12 +68,12 @@ ScopedRoot::~ScopedRoot() {
 
 std::string binDir() {
   const char* v = std::getenv("VZ_BIN_DIR");
-  return v ? v : "";
+  return v && *v ? v : VZ_DEFAULT_BIN_DIR;
 }
 
 std::string corpusDir() {
   const char* v = std::getenv("VZ_CORPUS_DIR");
-  return v ? v : "";
+  return v && *v ? v : VZ_DEFAULT_CORPUS_DIR;
 }
 
 std::vector<std::string> corpusFiles() {
