@@ -17,8 +17,9 @@
 //   Capacity    size of the medium in bytes (optional)
 //   ReadOnly    1: the medium is write-protected
 //   FreeUnknown 1: the free space cannot be read
-// A path "A:\X\Y" names Root/X/Y, and a path inside Root belongs to drive
-// A:. The file is re-read on every call, so a test can change a drive
+// A path "A:\X\Y" names Root/X/Y (".." stops at Root), and a path inside
+// Root belongs to drive A:. A relative Root is taken in the INI file's
+// folder. The file is re-read on every call, so a test can change a drive
 // between two operations. Simulated limits are enforced: File refuses to
 // open a file for writing on a write-protected medium (EROFS) and fails a
 // write that passes the medium's free space (ENOSPC).
@@ -67,8 +68,11 @@ std::optional<uint64_t> freeSpace(std::string_view path);
 // Whether the medium of path refuses writes (write-protected or read-only
 // mount).
 bool isWriteProtected(std::string_view path);
+// The label; "" for a volume without one, nullopt when path names no drive.
 std::optional<std::string> volumeLabel(std::string_view path);
-// Writes ".vzlabel" in the volume's root; false on a read-only medium.
+// Writes ".vzlabel" in the volume's root; false on a read-only medium or
+// for a label with a line break. An empty label is stored as an empty file
+// (it clears the label, hiding the file system's or the Label key's).
 bool setVolumeLabel(std::string_view path, std::string_view label);
 // Letters of the drives that exist ("C" and every simulated one).
 std::vector<char> letters();

@@ -28,7 +28,12 @@ int getProfileInt(std::string_view section, std::string_view key, int def, std::
 // Sets key=value in section, creating section and file as needed. A
 // missing value (nullopt) removes the key; a missing key removes the whole
 // section. createMode is the permission of a newly created file (0600 for
-// files that hold passwords). False when the file cannot be written.
+// files that hold passwords). False when the file cannot be written, or
+// when the text would break the file's lines (a line feed or carriage
+// return anywhere, "=" in a key, "]" in a section name, a key that is
+// empty or starts with ";" or "[").
+// Values with leading or trailing blanks or enclosing double quotes are
+// stored inside an extra pair of quotes, so they read back unchanged.
 bool writeProfileString(std::string_view section, std::optional<std::string_view> key,
                         std::optional<std::string_view> value, std::string_view file,
                         unsigned createMode = 0644);
@@ -38,7 +43,11 @@ std::vector<std::string> getProfileSectionNames(std::string_view file);
 std::vector<std::pair<std::string, std::string>> getProfileSection(std::string_view section,
                                                                    std::string_view file);
 
-// The value escape: a line feed is stored as backslash followed by "n".
+// The value escape: a line feed is stored as backslash followed by "n", and
+// a backslash as two backslashes, so that every value (a literal backslash
+// and "n" included) reads back exactly. Unescaping turns backslash + "n"
+// into a line feed and two backslashes into one; any other backslash stays
+// as it is, so hand-written texts such as "C:\TEMP" keep theirs.
 std::string iniEscape(std::string_view value);
 std::string iniUnescape(std::string_view stored);
 
