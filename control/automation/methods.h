@@ -1,0 +1,50 @@
+// The method handlers of _DQX: one handler per DISPID, grouped by area in
+// methods_*.cpp, each area listing its handlers in one table. Invoke finds
+// the handler by DISPID and calls it with the arguments already coerced to
+// the parameter types of the interface description, so a handler reads
+// them by position without further checks.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/com/typelib.h"
+#include "platform/com/variant.h"
+
+namespace vz::control {
+
+class CZCtrl;
+
+// The coerced arguments of one call, in parameter order.
+class Args {
+ public:
+  explicit Args(const std::vector<com::Variant>& v) : v_(v) {}
+  const std::string& text(size_t i) const { return v_.at(i).text(); }
+  bool flag(size_t i) const { return v_.at(i).boolValue(); }
+  int16_t i2(size_t i) const { return v_.at(i).shortValue(); }
+  int32_t i4(size_t i) const { return v_.at(i).longValue(); }
+  size_t size() const { return v_.size(); }
+
+ private:
+  const std::vector<com::Variant>& v_;
+};
+
+// A handler returns the method's result (Empty for methods without one).
+using MethodHandler = com::Variant (*)(CZCtrl& ctl, const Args& args);
+
+struct MethodEntry {
+  com::DispId id;
+  MethodHandler handler;
+};
+
+// The areas' tables.
+std::span<const MethodEntry> infoMethods();      // archive information, buffer sizes
+std::span<const MethodEntry> settingsMethods();  // settings, about box, cancel and replace flags
+std::span<const MethodEntry> pendingMethods();   // methods whose engine work is still to come
+
+// The handler of a DISPID, null when there is none.
+MethodHandler findMethod(com::DispId id);
+
+}  // namespace vz::control
