@@ -41,7 +41,9 @@ for f in build-fuzz/fuzz/fuzz_*; do
   seeds="$root/fuzz/corpus/$name"
   work=$(mktemp -d)
   [ -d "$seeds" ] && cp -r "$seeds"/. "$work"/
-  if (cd "$(mktemp -d)" && "$root/$f" -max_total_time="$fuzz_seconds" -print_final_stats=0 "$work" >"$root/build-fuzz/$name.log" 2>&1); then
+  maxlen=$(sed -n 's/^max_len *= *//p' "fuzz/$name.options" 2>/dev/null)
+  if (cd "$(mktemp -d)" && "$root/$f" -max_total_time="$fuzz_seconds" ${maxlen:+-max_len=$maxlen} \
+        "$work" >"$root/build-fuzz/$name.log" 2>&1); then
     echo "fuzz $name: ok"
     fuzz_pass=$((fuzz_pass + 1))
   else
