@@ -8,7 +8,9 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev   # compilers, libFuzzer runtime
   libgtest-dev libgmock-dev libbenchmark-dev        # tests and benchmarks
   zip unzip 7zip libarchive-tools python3           # peer tools the tests compare with
-  attr xdg-utils file                               # extended attributes, MIME database, file types
+  attr xdg-utils file shared-mime-info              # extended attributes, MIME database, file types
+  qt6-base-dev qt6-svg-dev                          # Qt back ends of the platform services
+  zlib1g-dev                                        # the benchmarks compare with zlib (never linked by the product)
 )
 
 missing=()
