@@ -37,6 +37,12 @@ struct EditField {
   std::string initial;     // initial content
   int maxLength = 0;       // 0: no limit
   bool masked = false;     // password entry
+  // Earlier entries offered in a drop-down list under the field (an
+  // editable drop-down, such as the password history), in order; choosing
+  // one puts it into the field. Empty: a plain field. A back end that
+  // cannot show a list may offer them by number or ignore them; scripted
+  // answers give the edit text directly.
+  std::vector<std::string> choices = {};
 };
 
 struct Question {

@@ -70,6 +70,7 @@ CZCtrl::CZCtrl() {
     reader_->status = 0;
     reader_->smallImages = reader_->largeImages = 0;
     reader_->askPassword = true;
+    reader_->prompts = &prompts_;
   } else {
     reportNoMemory("UNZIP functions");
   }

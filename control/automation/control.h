@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "control/automation/control_prompts.h"
 #include "control/automation/zip_engine.h"
 #include "control/engine/unzip_state.h"
 #include "platform/com/connection.h"
@@ -63,6 +64,8 @@ class CZCtrl final : public com::IDispatch, public com::IConnectionPointContaine
   // Null when it could not be created at construction.
   ZipEngine* zipEngine() { return zip_.get(); }
   engine::UnzipState* readerState() { return reader_.get(); }
+  // The dialogs the engine asks through (installed in the reader state).
+  ControlPrompts& prompts() { return prompts_; }
   // The name GetNewZIPName hands out (set by CreateBlankZIPFile's dialog).
   std::string& newZipName() { return newZipName_; }
   const std::string& helpFile() const { return helpFile_; }
@@ -98,6 +101,7 @@ class CZCtrl final : public com::IDispatch, public com::IConnectionPointContaine
   std::atomic<uint32_t> refs_{1};      // references held by hosts
   Handle window_ = 0;                  // the control's window, 0 if it could not be made
   std::unique_ptr<ZipEngine> zip_;     // write side's engine object with its password buffer
+  ControlPrompts prompts_;             // replace, rename and password dialogs; outlives reader_
   std::unique_ptr<engine::UnzipState> reader_;  // read side's working state
   std::string newZipName_;             // the new-archive name block, empty when none
   std::string helpFile_;               // the help file set by SetHelpFile

@@ -10,6 +10,8 @@
 
 namespace vz::engine {
 
+class Prompts;
+
 struct UnzipState {
   // ---- settings kept between calls (set by the control's call frame) ----
   bool cancel = false;         // tested at the loop points; ends the run with its cancel status
@@ -21,6 +23,7 @@ struct UnzipState {
   int replaceAnswer = 0;       // remembered "always"/"never" answer of the replace question, 0 unset
   int passwordAnswer = 0;      // remembered answer of the password prompt, 0 unset
   std::string password;        // up to 79 characters
+  Prompts* prompts = nullptr;  // replace, rename and password questions; null: none asked
   int16_t status = 0;          // last status code
   // Item image lists of the control (handles) and the index of the first of
   // the control's own icons in them.
