@@ -3,8 +3,12 @@
 
 namespace vz::control {
 
+std::vector<std::span<const MethodEntry>> allMethodTables() {
+  return {infoMethods(), settingsMethods(), extractMethods(), itemListMethods(), pendingMethods()};
+}
+
 MethodHandler findMethod(com::DispId id) {
-  for (auto table : {infoMethods(), settingsMethods(), pendingMethods()}) {
+  for (auto table : allMethodTables()) {
     for (const MethodEntry& e : table) {
       if (e.id == id) return e.handler;
     }

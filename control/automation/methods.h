@@ -42,9 +42,16 @@ struct MethodEntry {
 // The areas' tables.
 std::span<const MethodEntry> infoMethods();      // archive information, buffer sizes
 std::span<const MethodEntry> settingsMethods();  // settings, about box, cancel and replace flags
+std::span<const MethodEntry> extractMethods();   // extraction, viewing and the full test
+std::span<const MethodEntry> itemListMethods();  // item lists, their accessors, sorting and icons
 std::span<const MethodEntry> pendingMethods();   // methods whose engine work is still to come
 
-// The handler of a DISPID, null when there is none.
+// Every area's table, in the order findMethod searches them.
+std::vector<std::span<const MethodEntry>> allMethodTables();
+
+// The handler of a DISPID, null when there is none. The areas' tables are
+// searched in the order above, so an area's handler takes precedence over a
+// pending one with the same DISPID.
 MethodHandler findMethod(com::DispId id);
 
 }  // namespace vz::control

@@ -1,13 +1,11 @@
 // Handlers of the settings methods, the about box, the cancel requests, the
-// write side's replace flag, the new-archive name and the item image list
-// handles: everything the control answers from its own state without
-// running an archive operation.
+// write side's replace flag and the new-archive name: everything the
+// control answers from its own state without running an archive operation.
 #include "control/automation/about.h"
 #include "control/automation/control.h"
 #include "control/automation/methods.h"
 #include "control/automation/settings.h"
 #include "control/typelib/qx_typelib.h"
-#include "platform/handles.h"
 
 namespace vz::control {
 
@@ -68,25 +66,6 @@ Variant zipGetReplaceFlagM(CZCtrl& c, const Args&) {
   return Variant::fromShort(z ? z->currentOverwriteMode : int16_t{0});
 }
 
-// DestroyZIPITEMImageList: destroys the item image lists and forgets them;
-// true also when there were none. False only without the reader state.
-Variant destroyImageListsM(CZCtrl& c, const Args&) {
-  engine::UnzipState* st = c.readerState();
-  if (!st) return Variant::fromBool(false);
-  if (st->smallImages) handles::destroy(st->smallImages);
-  if (st->largeImages) handles::destroy(st->largeImages);
-  st->smallImages = st->largeImages = 0;
-  return Variant::fromBool(true);
-}
-
-// GetZIPITEMHImageList(bBigIcons): the large or small item image list, 0
-// when none was built.
-Variant getImageListM(CZCtrl& c, const Args& a) {
-  const engine::UnzipState* st = c.readerState();
-  if (!st) return Variant::fromLong(0);
-  return Variant::fromLong(a.flag(0) ? st->largeImages : st->smallImages);
-}
-
 // GetNewZIPName: the name last made by CreateBlankZIPFile's dialog, then
 // forgotten.
 Variant getNewZipNameM(CZCtrl& c, const Args&) {
@@ -96,9 +75,9 @@ Variant getNewZipNameM(CZCtrl& c, const Args&) {
 }
 
 constexpr MethodEntry kTable[] = {
-    {4, zipCancelM},          {5, zipGetReplaceFlagM}, {32, destroyImageListsM}, {45, unzipCancelM},
-    {51, setStringResourceM}, {55, setHelpFileM},      {56, setIniFileM},        {57, setPasswordModeM},
-    {58, deletePasswordsM},   {62, getNewZipNameM},    {69, getImageListM},      {kDispIdAboutBox, aboutBoxM},
+    {4, zipCancelM},          {5, zipGetReplaceFlagM}, {45, unzipCancelM},       {51, setStringResourceM},
+    {55, setHelpFileM},       {56, setIniFileM},       {57, setPasswordModeM},   {58, deletePasswordsM},
+    {62, getNewZipNameM},     {kDispIdAboutBox, aboutBoxM},
 };
 
 }  // namespace

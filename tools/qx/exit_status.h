@@ -19,6 +19,8 @@ enum ExitStatus : int {
   // The control could not be created, neither through the registry nor
   // from the library beside qx.
   kExitNoControl = 3,
+  // --list-items: the archive cannot be read (BuildZIPITEMList gave -1).
+  kExitArchiveUnreadable = 4,
 };
 
 }  // namespace vz::qx

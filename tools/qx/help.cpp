@@ -9,6 +9,7 @@ namespace vz::qx {
 std::string usageLine() {
   return "usage: qx [--events] [--answers FILE] [--] METHOD [ARG ...]\n"
          "       qx --list\n"
+         "       qx --list-items ARCHIVE [SORTMODE]\n"
          "       qx --help\n";
 }
 
@@ -47,6 +48,20 @@ std::string helpText() {
          "                  for a file or folder chooser, the line is the path\n"
          "  --list          print every method, property and event of the control\n"
          "                  with its DISPID, parameters and result type\n"
+         "  --list-items ARCHIVE [SORTMODE]\n"
+         "                  build the control's item list of ARCHIVE in a list box\n"
+         "                  (BuildZIPITEMList, system icons off) and print one item a\n"
+         "                  line, in list order, read back through the GetZIPITEM...\n"
+         "                  accessors; fields separated by tabs:\n"
+         "                    NAME DIRECTORY FLAGS METHOD DATE TIME SIZE RATE CRC ICON\n"
+         "                  FLAGS: seven places, each a letter when set and \"-\" when\n"
+         "                  not: D directory, E encrypted, A archive, H hidden,\n"
+         "                  S system, R read-only, C file comment; DATE: YYYY-MM-DD\n"
+         "                  (two-digit years below 50 are 20xx); TIME: HH:MM; SIZE\n"
+         "                  in bytes; RATE in percent; CRC: 8 hex digits. SORTMODE:\n"
+         "                  0 directory and name, 1 name, 2 directory, 3 date (newest\n"
+         "                  first), 4 size (largest first), 5 rate (highest first);\n"
+         "                  without it (or with another number) archive order\n"
          "  -h, --help      print this text\n"
          "\n"
          "Dialogs: with --answers, the answers come from FILE; when no answer is left,\n"
@@ -59,13 +74,16 @@ std::string helpText() {
          "draws on standard error, the drawing takes the place of that line.\n"
          "\n"
          "Exit status:\n"
-         "  0  the call was made, whatever its result (also after --list and --help)\n"
+         "  0  the call was made, whatever its result (also after --list and --help);\n"
+         "     --list-items: the list was built and printed\n"
          "  1  the control refused the call or, with --events, the event connection;\n"
-         "     or standard output could not be written\n"
+         "     or standard output could not be written; --list-items: the list was\n"
+         "     built only in part, or holds more items than the accessors reach\n"
          "  2  the command line does not fit: unknown option or method, wrong number\n"
          "     of arguments, an argument that does not parse or is out of range,\n"
          "     an unreadable --answers file\n"
          "  3  the control cannot be created\n"
+         "  4  --list-items: the archive cannot be read\n"
          "\n"
          "Examples:\n"
          "  qx GetZipBufferSize\n"
@@ -74,7 +92,8 @@ std::string helpText() {
          "  qx --events UnzipFiles /tmp/a.zip \"*.*\" /tmp/out 1 0 1 \"\" 0 1\n"
          "  qx --answers answers.txt AboutBox\n"
          "  qx -- IsFileNameInFilter -name- \"-*\"\n"
-         "  qx --list\n";
+         "  qx --list\n"
+         "  qx --list-items /tmp/a.zip 1\n";
 }
 
 }  // namespace vz::qx

@@ -14,6 +14,7 @@
 #include "tools/qx/help.h"
 #include "tools/qx/hresult_text.h"
 #include "tools/qx/invocation.h"
+#include "tools/qx/item_listing.h"
 #include "tools/qx/listing.h"
 #include "tools/qx/options.h"
 
@@ -65,6 +66,17 @@ int callControl(const Options& options, std::ostream& out, std::ostream& err, co
   return kExitOk;
 }
 
+// Mode::ListItems: the control and the item listing. No dialog is asked
+// by the item-list methods, so no back end is installed for them.
+int listArchiveItems(const Options& options, std::ostream& out, std::ostream& err, const HostEnvironment& env) {
+  CreatedControl created = createControl(env.libraryFolder);
+  if (!created.control) {
+    err << "qx: " << created.error << '\n';
+    return kExitNoControl;
+  }
+  return listItems(*created.control.get(), options.operands.front(), options.sortMode, out, err);
+}
+
 }  // namespace
 
 int runQx(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const HostEnvironment& env) {
@@ -84,6 +96,9 @@ int runQx(const std::vector<std::string>& args, std::ostream& out, std::ostream&
       break;
     case Mode::Call:
       status = callControl(options, out, err, env);
+      break;
+    case Mode::ListItems:
+      status = listArchiveItems(options, out, err, env);
       break;
   }
   // A result that never reached its reader (a full disk, a closed pipe)

@@ -8,6 +8,8 @@
 #include <functional>
 #include <string_view>
 
+#include "platform/com/variant.h"
+
 namespace vz::qx {
 
 namespace {
@@ -26,10 +28,12 @@ std::string setMode(Options& o, Mode m, std::string_view name) {
   return {};
 }
 
-const std::array<OptionSpec, 4>& optionTable() {
-  static const std::array<OptionSpec, 4> table = {{
+const std::array<OptionSpec, 5>& optionTable() {
+  static const std::array<OptionSpec, 5> table = {{
       {"--help", "-h", false, [](Options& o, const std::string&) { return setMode(o, Mode::Help, "--help"); }},
       {"--list", "", false, [](Options& o, const std::string&) { return setMode(o, Mode::List, "--list"); }},
+      {"--list-items", "", false,
+       [](Options& o, const std::string&) { return setMode(o, Mode::ListItems, "--list-items"); }},
       {"--events", "", false,
        [](Options& o, const std::string&) {
          o.events = true;
@@ -104,6 +108,16 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
     case Mode::List:
       if (!o.operands.empty()) return failure("--list takes no method or arguments");
       break;
+    case Mode::ListItems: {
+      if (o.operands.empty() || o.operands.size() > 2)
+        return failure("--list-items takes an archive and optionally a sort mode");
+      if (o.operands.size() == 2) {
+        const std::optional<com::Variant> mode = com::parseArgument(o.operands[1], com::VarType::I2);
+        if (!mode) return failure("the sort mode '" + o.operands[1] + "' is not a whole number from -32768 to 32767");
+        o.sortMode = mode->shortValue();
+      }
+      break;
+    }
     case Mode::Call:
       if (o.operands.empty()) return failure("no method given (qx --help shows the usage)");
       if (o.operands.front().empty()) return failure("the method name is empty");

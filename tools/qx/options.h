@@ -2,6 +2,7 @@
 //
 // Shape: qx [OPTION ...] [--] METHOD [ARG ...]
 //        qx --list | --help
+//        qx --list-items ARCHIVE [SORTMODE]
 // Options come first; the first word that is not an option (or every word
 // after "--") is the method, and all words after it are its arguments,
 // even when they start with "-". Options are described by one table in
@@ -9,6 +10,7 @@
 // here.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +22,7 @@ enum class Mode {
   Call,  // create the control and call METHOD with ARGs
   List,  // print the type library
   Help,  // print the usage text
+  ListItems,  // print the item list of an archive (operands: ARCHIVE [SORTMODE])
 };
 
 struct Options {
@@ -29,6 +32,10 @@ struct Options {
   // The words after the options: for Mode::Call the method and its
   // arguments (operands[0] is the method).
   std::vector<std::string> operands;
+
+  // Mode::ListItems: the sort mode given after the archive, checked by the
+  // parser to be a short integer.
+  std::optional<int16_t> sortMode;
 
   const std::string& method() const { return operands.front(); }
   std::vector<std::string> arguments() const { return {operands.begin() + 1, operands.end()}; }

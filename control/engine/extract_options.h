@@ -1,0 +1,82 @@
+// The vocabulary of the extraction driver: its modes, the overwrite modes of
+// UnzipFiles, the status codes it adds to the reader's, the remembered
+// answers of the replace and password questions, the notification messages
+// it sends, and the per-call options one run works with.
+//
+// Status codes of a run (besides those of status.h):
+//   11  an existing output file could not be replaced
+//   12  a new output file could not be created
+//   13  the destination drive has no free space
+//   14  the destination is a CD-ROM drive
+//   15  the destination is a removable disk that cannot be written
+//   16  the mask is 1024 characters or longer
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace vz::engine {
+
+enum class ExtractMode : uint8_t {
+  Normal,  // UnzipFiles: entries into a destination folder
+  ToFile,  // UnzipToFile: every selected entry into one named file
+  View,    // View: into the view folder, then opened with a viewer
+  Test,    // IsZIPFileSlow: into temporary files that are deleted again
+};
+
+// iOverwriteMode of UnzipFiles: what happens to a file that already exists.
+// Any other value is taken as Never, the mode that cannot lose data.
+enum class OverwriteMode : uint8_t {
+  Never = 0,      // skip the entry
+  Always = 1,     // replace the file
+  Ask = 2,        // ask with the replace question
+  NewerOnly = 3,  // replace only when the archive's copy is newer; never ask
+};
+OverwriteMode overwriteModeOf(int value);
+
+constexpr int16_t kExistingNotReplaced = 11;
+constexpr int16_t kNotCreated = 12;
+constexpr int16_t kNoFreeSpace = 13;
+constexpr int16_t kCdRomDrive = 14;
+constexpr int16_t kDriveNotWritable = 15;
+constexpr int16_t kMaskTooLong = 16;
+
+// The longest mask accepted, in bytes (a 1024-byte buffer with its NUL).
+constexpr size_t kMaxMaskLength = 1023;
+
+// UnzipState::replaceAnswer: the lasting answer of a replace question in
+// the current call.
+enum ReplaceMemory : int {
+  kReplaceUnset = 0,
+  kReplaceAlways = 1,  // every later question of the call is answered yes
+  kReplaceNever = 2,   // every later question of the call is answered no
+};
+
+// UnzipState::passwordAnswer: the last answer of the password prompt,
+// kept until a call sets the password or the ask flag again.
+enum PasswordMemory : int {
+  kPasswordUnset = 0,
+  kPasswordSkipOne = 1,  // the last entry was bypassed
+  kPasswordSkipAll = 2,  // every later entry whose password fails is skipped unasked
+};
+
+// Notification messages of the driver (WM_USER + n).
+constexpr uint32_t kNotifyOpenFile = 0x26;   // lParam: entry name
+constexpr uint32_t kNotifyExpanding = 0x27;  // wParam: percent done; lParam: entry name
+constexpr uint32_t kNotifyCloseFile = 0x28;  // wParam: 1 complete and CRC good, else 0; lParam: entry name
+constexpr uint32_t kNotifyTest = 0x45;       // wParam: the entry's status; lParam: entry name
+
+// The options of one run, made from a method's arguments.
+struct ExtractOptions {
+  ExtractMode mode = ExtractMode::Normal;
+  std::string mask;         // empty or "*.*": every entry
+  std::string destination;  // Normal and View: absolute native folder, no trailing "/"
+  std::string destFile;     // ToFile: the native path of the output file
+  bool dropPaths = false;   // write every entry into the destination itself
+  OverwriteMode overwrite = OverwriteMode::Never;
+  bool useTextEditor = false;  // View: open every file with the text editor
+  bool runExe = false;         // View: start EXE and COM files
+};
+
+}  // namespace vz::engine
