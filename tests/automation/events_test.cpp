@@ -166,5 +166,3 @@ TEST_F(EventsTest, SinkMayCallBackAndReleaseTheControl) {
 
 }  // namespace
 }  // namespace vz::test
-
-// The test programs are linked without gtest's own main.

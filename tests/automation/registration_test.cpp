@@ -157,5 +157,3 @@ TEST_F(RegistrationTest, BuiltLibraryRegistersAndCreatesTheControl) {
 
 }  // namespace
 }  // namespace vz::test
-
-// The test programs are linked without gtest's own main.

@@ -111,5 +111,3 @@ TEST_F(ControlTest, AboutBoxAsksItsQuestionWithTheHelpFile) {
 
 }  // namespace
 }  // namespace vz::test
-
-// The test programs are linked without gtest's own main.

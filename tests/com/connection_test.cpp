@@ -148,5 +148,3 @@ TEST(ConnectionPoint, AdvisesDispatchSinksOnlyAndKeepsItsContainer) {
   EXPECT_EQ(cp->Release(), 0u);
   EXPECT_EQ(container.refs, 1u);
 }
-
-// The test programs are linked without gtest's own main.

@@ -89,5 +89,3 @@ TEST(Dispatch, PrepareInvokeChecksTheCallKind) {
   EXPECT_EQ(prepareInvoke(kIface, 7, InvokeKind::PropertyPut, {Variant::fromText("x")}, &f, &out, &argError),
             DISP_E_TYPEMISMATCH);
 }
-
-// The test programs are linked without gtest's own main.

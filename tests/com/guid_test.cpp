@@ -56,5 +56,3 @@ TEST(Guid, RejectsMalformedText) {
   withNul[30] = '\0';
   EXPECT_FALSE(parseGuid(withNul));
 }
-
-// The test programs are linked without gtest's own main.

@@ -97,5 +97,3 @@ TEST_F(Regsvr32, BadUsagePrintsTheUsage) {
   }
   EXPECT_EQ(vz::test::dumpClassesRoot(), std::set<std::string>{});
 }
-
-// The test programs are linked without gtest's own main.

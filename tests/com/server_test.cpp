@@ -278,5 +278,3 @@ TEST(ClassFactory, CreatesObjectsAndCountsLocks) {
   EXPECT_EQ(f->QueryInterface(IID_IDispatch, &out), E_NOINTERFACE);
   EXPECT_EQ(f->Release(), 0u);
 }
-
-// The test programs are linked without gtest's own main.

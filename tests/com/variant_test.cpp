@@ -116,5 +116,3 @@ TEST(Variant, DisplayFormIsShortestRoundTrip) {
   EXPECT_STREQ(typeName(VarType::BStr), "BSTR");
   EXPECT_STREQ(typeName(VarType::I2), "short");
 }
-
-// The test programs are linked without gtest's own main.

@@ -223,5 +223,3 @@ TEST_F(BerlinTime, FieldsOutsideTheCalendarAreRefused) {
 }
 
 }  // namespace
-
-// The test programs are linked without gtest's own main.

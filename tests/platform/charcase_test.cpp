@@ -87,5 +87,3 @@ TEST(CharCase, Comparisons) {
 }
 
 }  // namespace
-
-// The test programs are linked without gtest's own main.

@@ -85,5 +85,3 @@ TEST(CodePage, ConversionsAndArchiveNames) {
 }
 
 }  // namespace
-
-// The test programs are linked without gtest's own main.

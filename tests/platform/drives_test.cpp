@@ -222,5 +222,3 @@ TEST_F(DrivesTest, RealDrivesHaveATypeAndLabelAndAreWritable) {
 }
 
 }  // namespace
-
-// The test programs are linked without gtest's own main.

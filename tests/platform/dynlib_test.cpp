@@ -52,5 +52,3 @@ TEST(DynLib, MoveTransfersOwnershipAndReleaseKeepsItLoaded) {
 }
 
 }  // namespace
-
-// The test programs are linked without gtest's own main.

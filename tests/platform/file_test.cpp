@@ -161,5 +161,3 @@ TEST_F(FileTest, WholeFileHelpers) {
 }
 
 }  // namespace
-
-// The test programs are linked without gtest's own main.

@@ -101,5 +101,3 @@ TEST(Folders, XdgLocationsWithoutVzRoot) {
 }
 
 }  // namespace
-
-// The test programs are linked without gtest's own main.

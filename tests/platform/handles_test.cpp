@@ -99,5 +99,3 @@ TEST(ListView, RowsAppendOutOfRangeAndEraseChecksBounds) {
 }
 
 }  // namespace
-
-// The test programs are linked without gtest's own main.

@@ -109,5 +109,3 @@ TEST(Paths, FindFileNoCase) {
 }
 
 }  // namespace
-
-// The test programs are linked without gtest's own main.

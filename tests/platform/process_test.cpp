@@ -110,5 +110,3 @@ TEST(HasDefaultApplication, AsksTheMimeDatabaseThroughXdgMime) {
 }
 
 }  // namespace
-
-// The test programs are linked without gtest's own main.

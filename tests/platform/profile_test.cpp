@@ -194,5 +194,3 @@ TEST(ProfileEscape, LineFeedsAndBackslashes) {
 }
 
 }  // namespace
-
-// The test programs are linked without gtest's own main.

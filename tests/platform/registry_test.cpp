@@ -206,5 +206,3 @@ TEST_F(Registry, ConcurrentWritersLoseNothing) {
 }
 
 }  // namespace
-
-// The test programs are linked without gtest's own main.

@@ -80,5 +80,3 @@ TEST_F(TempName, ProcessesNeverShareAName) {
 }
 
 }  // namespace
-
-// The test programs are linked without gtest's own main.

@@ -200,5 +200,3 @@ TEST(TerminalBackend, MaskedInputIsNotEchoedAndEchoIsRestored) {
 }
 
 }  // namespace
-
-// The test programs are linked without gtest's own main.

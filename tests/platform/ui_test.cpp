@@ -240,5 +240,3 @@ TEST(AnswersFile, LinesGiveButtonsEditTextsAndPaths) {
 }
 
 }  // namespace
-
-// The test programs are linked without gtest's own main.

@@ -61,5 +61,3 @@ TEST(MessagePump, HookRunsOnceAndMayReenterOrBeCleared) {
 }
 
 }  // namespace
-
-// The test programs are linked without gtest's own main.

@@ -80,5 +80,3 @@ TEST(QxEventSink, ReferenceCounts) {
 
 }  // namespace
 }  // namespace vz::qx
-
-// The test programs are linked without gtest's own main.

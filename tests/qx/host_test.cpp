@@ -201,5 +201,3 @@ TEST_F(QxHost, NotificationsBecomeEventLines) {
 
 }  // namespace
 }  // namespace vz::qx
-
-// The test programs are linked without gtest's own main.

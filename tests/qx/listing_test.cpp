@@ -127,5 +127,3 @@ TEST(QxConversion, PropertiesAreReadWithoutArguments) {
 
 }  // namespace
 }  // namespace vz::qx
-
-// The test programs are linked without gtest's own main.

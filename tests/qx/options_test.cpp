@@ -70,5 +70,3 @@ TEST(QxOptions, ErrorsCarryAMessage) {
 
 }  // namespace
 }  // namespace vz::qx
-
-// The test programs are linked without gtest's own main.
