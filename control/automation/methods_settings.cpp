@@ -1,6 +1,7 @@
-// Handlers of the settings methods, the about box, the cancel requests, the
-// write side's replace flag and the new-archive name: everything the
-// control answers from its own state without running an archive operation.
+// Handlers of the settings methods, the about box and the read side's
+// cancel request: everything the control answers from its own state
+// without running an archive operation. (The write side's cancel request,
+// replace flag and new-archive name are in methods_write.cpp.)
 #include "control/automation/about.h"
 #include "control/automation/control.h"
 #include "control/automation/methods.h"
@@ -46,12 +47,6 @@ Variant aboutBoxM(CZCtrl& c, const Args&) {
   return {};
 }
 
-// ZipCancel(bCancel): the write side's cancel request, read between entries.
-Variant zipCancelM(CZCtrl& c, const Args& a) {
-  if (ZipEngine* z = c.zipEngine()) z->cancel = a.flag(0);
-  return {};
-}
-
 // UnzipCancel(bCancel): the read side's cancel request, read before each
 // entry.
 Variant unzipCancelM(CZCtrl& c, const Args& a) {
@@ -59,25 +54,9 @@ Variant unzipCancelM(CZCtrl& c, const Args& a) {
   return {};
 }
 
-// ZipGetReplaceFlag: the overwrite mode in force (0 after "always", 1
-// after "never"); 0 without the engine object.
-Variant zipGetReplaceFlagM(CZCtrl& c, const Args&) {
-  const ZipEngine* z = c.zipEngine();
-  return Variant::fromShort(z ? z->currentOverwriteMode : int16_t{0});
-}
-
-// GetNewZIPName: the name last made by CreateBlankZIPFile's dialog, then
-// forgotten.
-Variant getNewZipNameM(CZCtrl& c, const Args&) {
-  std::string name;
-  name.swap(c.newZipName());
-  return Variant::fromText(std::move(name));
-}
-
 constexpr MethodEntry kTable[] = {
-    {4, zipCancelM},          {5, zipGetReplaceFlagM}, {45, unzipCancelM},       {51, setStringResourceM},
-    {55, setHelpFileM},       {56, setIniFileM},       {57, setPasswordModeM},   {58, deletePasswordsM},
-    {62, getNewZipNameM},     {kDispIdAboutBox, aboutBoxM},
+    {45, unzipCancelM},     {51, setStringResourceM}, {55, setHelpFileM},    {56, setIniFileM},
+    {57, setPasswordModeM}, {58, deletePasswordsM},   {kDispIdAboutBox, aboutBoxM},
 };
 
 }  // namespace

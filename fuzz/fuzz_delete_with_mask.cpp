@@ -1,0 +1,87 @@
+// Fuzz target: the catalogue loader followed by a DeleteWithMask rewrite
+// of the fuzzed archive, in a scratch folder of the process. The mask is
+// chosen by the input's length, so every mask meets every shape. When the
+// rewrite reports success, the new archive must load again, without the
+// entries the mask took and with every other one; whatever it reports, no
+// temporary file may be left behind.
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "control/engine/archive_update.h"
+#include "control/engine/archive_update_run.h"
+#include "control/engine/catalogue.h"
+
+using namespace vz::engine;
+
+namespace {
+
+// The scratch folder of this process, which is also its temporary folder.
+const std::string& scratch() {
+  static const std::string dir = [] {
+    const char* base = std::getenv("TMPDIR");
+    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/vzfuzzdel-XXXXXX";
+    if (!mkdtemp(tmpl.data())) std::abort();
+    setenv("TMPDIR", tmpl.c_str(), 1);
+    return tmpl;
+  }();
+  return dir;
+}
+
+void writeArchive(const std::string& path, const uint8_t* data, size_t size) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (fd < 0) std::abort();
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = write(fd, data + done, size - done);
+    if (n <= 0) std::abort();
+    done += static_cast<size_t>(n);
+  }
+  close(fd);
+}
+
+// The files in the scratch folder (the archive alone when nothing leaked).
+int filesInScratch() {
+  int n = 0;
+  if (DIR* d = opendir(scratch().c_str())) {
+    while (const dirent* e = readdir(d))
+      if (e->d_name[0] != '.') ++n;
+    closedir(d);
+  }
+  return n;
+}
+
+constexpr const char* kMasks[] = {"*.*", "*.TXT", "A*.?", "DIR\\*.*", "docs/readme.txt", "*."};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string path = scratch() + "/fuzzed.zip";
+  writeArchive(path, data, size);
+  const std::string mask = kMasks[size % (sizeof kMasks / sizeof kMasks[0])];
+
+  LoadedCatalogue before;
+  const int16_t loaded = loadCatalogue(path, {}, before);
+  size_t matching = 0;
+  if (loaded == kCatalogueOk)
+    for (const ArchiveEntry* e = before.entries.first(); e; e = e->next.get())
+      if (entryMatches(*e, processedMask(mask))) ++matching;
+
+  WriteEngine engine;
+  const int16_t status = deleteWithMask(engine, path, mask);
+  if (loaded != kCatalogueOk && status != loaded) __builtin_trap();
+  if (status == kWriteOk) {
+    LoadedCatalogue after;
+    if (loadCatalogue(path, {}, after) != kCatalogueOk) __builtin_trap();
+    if (after.count() + matching != before.count()) __builtin_trap();
+    for (const ArchiveEntry* e = after.entries.first(); e; e = e->next.get())
+      if (entryMatches(*e, processedMask(mask))) __builtin_trap();
+  }
+  if (filesInScratch() != 1) __builtin_trap();
+  return 0;
+}

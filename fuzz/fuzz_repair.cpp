@@ -1,0 +1,82 @@
+// Fuzz target: Repare on a fuzzed archive in a scratch folder. Checks, for
+// every input:
+//   - a run that reports success leaves an archive the quick check accepts
+//     (0, or 17 with data in front);
+//   - a run that fails leaves the file byte for byte as it was;
+//   - no temporary file ("ZIP....TMP") is left in the scratch TMPDIR.
+// Any breach aborts.
+#include <dirent.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "control/engine/read_methods.h"
+#include "control/engine/repair.h"
+#include "control/engine/unzip_state.h"
+
+namespace fs = std::filesystem;
+using namespace vz::engine;
+
+namespace {
+
+struct Scratch {
+  std::string root, archive, tmp;
+  ~Scratch() {
+    std::error_code ec;
+    if (!root.empty()) fs::remove_all(root, ec);
+  }
+};
+
+const Scratch& scratch() {
+  static const Scratch s = [] {
+    const char* dir = std::getenv("TMPDIR");
+    std::string tmpl = std::string(dir && *dir ? dir : "/tmp") + "/vzfuzz-repair-XXXXXX";
+    if (!mkdtemp(tmpl.data())) std::abort();
+    Scratch r;
+    r.root = tmpl;
+    r.archive = tmpl + "/work.zip";
+    r.tmp = tmpl + "/tmp";
+    fs::create_directories(r.tmp);
+    // The temporary base folder is taken from TMPDIR on first use.
+    setenv("TMPDIR", r.tmp.c_str(), 1);
+    return r;
+  }();
+  return s;
+}
+
+std::string readAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const Scratch& s = scratch();
+  const std::string input(reinterpret_cast<const char*>(data), size);
+  {
+    std::ofstream out(s.archive, std::ios::binary | std::ios::trunc);
+    out.write(input.data(), static_cast<std::streamsize>(input.size()));
+    if (!out) std::abort();
+  }
+  RepairSession session;
+  const int16_t result = repairArchive(session, s.archive);
+  if (result == kRepairOk) {
+    UnzipState st;
+    const int16_t quick = isZipFileQuick(st, s.archive);
+    if (quick != 0 && quick != 17) std::abort();
+  } else if (readAll(s.archive) != input) {
+    std::abort();
+  }
+  for (const auto& e : fs::directory_iterator(s.tmp)) {
+    (void)e;
+    std::abort();
+  }
+  return 0;
+}
