@@ -26,5 +26,14 @@ echo "Packed size (KB):   $("$bin/qx" GetTotalSize "$sample" 0 0)"
 echo "GetZIPINFOMadeUnder:$("$bin/qx" GetZIPINFOMadeUnder "$sample" 0)"
 echo "Comment:            $("$bin/qx" GetGlobalComment "$sample" 200 0)"
 echo "Holds *.TXT:        $("$bin/qx" IsFileInTheZIPFile "$sample" 'DOCS\*.TXT' 0)"
+echo "IsZIPFileSlow:      $("$bin/qx" IsZIPFileSlow "$sample" "" 0 0)"
+echo
+echo "Items (qx --list-items, sorted by name):"
+"$bin/qx" --list-items "$sample" 1
+out=build/run-output
+rm -rf "$out"
+echo
+echo "UnzipFiles into $out: $("$bin/qx" UnzipFiles "$sample" "" "$out" 1 0 1 "" 0 0)"
+find "$out" -type f | sort
 echo
 echo "Try more: $bin/qx --help ; $bin/qx --list"
