@@ -19,46 +19,22 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_util.h"
 #include "control/engine/item_list.h"
 #include "platform/file.h"
 #include "platform/handles.h"
 
 namespace {
 
+using vz::bench::median;
+using vz::bench::runQuiet;
+using vz::bench::timeMs;
+
 constexpr int kEntries = 20000;
 constexpr int kRepetitions = 5;
 
-using Clock = std::chrono::steady_clock;
 
-int runQuiet(const std::vector<std::string>& argv) {
-  const pid_t pid = fork();
-  if (pid < 0) return -1;
-  if (pid == 0) {
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, 1);
-    dup2(null, 2);
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execvp(args[0], args.data());
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
-template <class F>
-double timeMs(F&& f) {
-  const auto start = Clock::now();
-  f();
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 }  // namespace
 

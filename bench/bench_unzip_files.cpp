@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_util.h"
 #include "control/engine/extract_run.h"
 #include "platform/file.h"
 
@@ -25,45 +26,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using vz::bench::median;
+using vz::bench::runQuiet;
+using vz::bench::timeMs;
+
 constexpr uint64_t kArchiveInput = 200ull << 20;  // bytes of files to collect
 constexpr uint64_t kLargestFile = 16ull << 20;    // files above this are passed over
 constexpr int kRepetitions = 3;
 
-using Clock = std::chrono::steady_clock;
 
-int runQuiet(const std::vector<std::string>& argv, const std::string& stdinFile = "") {
-  const pid_t pid = fork();
-  if (pid < 0) return -1;
-  if (pid == 0) {
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, 1);
-    dup2(null, 2);
-    if (!stdinFile.empty()) {
-      const int in = open(stdinFile.c_str(), O_RDONLY);
-      dup2(in, 0);
-    }
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execvp(args[0], args.data());
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
-template <class F>
-double timeMs(F&& f) {
-  const auto start = Clock::now();
-  f();
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 // Regular files of the two folders in name order, up to kArchiveInput bytes.
 std::vector<std::string> collectFiles(uint64_t& total) {
@@ -102,7 +74,7 @@ bool makeArchive(const std::string& zip) {
   for (const std::string& f : files) text += f + "\n";
   if (!vz::writeFileAtomic(list, text)) return false;
   fs::remove(zip + ".part");
-  const bool ok = runQuiet({"zip", "-q", "-6", "-@", zip + ".part"}, list) == 0 &&  // names from stdin
+  const bool ok = runQuiet({"zip", "-q", "-6", "-@", zip + ".part"}, "", list) == 0 &&  // names from stdin
                   vz::renameFile(zip + ".part", zip);
   fs::remove(list);
   return ok;

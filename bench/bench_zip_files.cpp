@@ -22,52 +22,28 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_util.h"
 #include "control/engine/archive_update.h"
 #include "control/engine/zip_writer_engine.h"
 
 namespace fs = std::filesystem;
 
+
 namespace {
+
+using vz::bench::median;
+using vz::bench::runQuiet;
+using vz::bench::timeMs;
 
 constexpr const char* kSourceTree = "/usr/include";
 constexpr int kRepetitions = 3;
 
-using Clock = std::chrono::steady_clock;
-
-int runQuiet(const std::vector<std::string>& argv, const std::string& cwd) {
-  const pid_t pid = fork();
-  if (pid < 0) return -1;
-  if (pid == 0) {
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, 1);
-    dup2(null, 2);
-    if (chdir(cwd.c_str()) != 0) _exit(126);
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execvp(args[0], args.data());
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 bool haveProgram(const std::string& name) {
   return runQuiet({"sh", "-c", "command -v " + name}, "/") == 0;
 }
 
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
-template <class F>
-double timeMs(F&& f) {
-  const auto start = Clock::now();
-  f();
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 // The cached copy of the source tree: made once, with its file list.
 std::string sourceTree(uint64_t& bytes, size_t& files) {
