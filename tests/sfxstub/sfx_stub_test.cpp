@@ -9,6 +9,7 @@
 
 #include <filesystem>
 
+#include "control/engine/archive_update.h"
 #include "control/engine/sfx_assembly.h"
 #include "control/engine/sfx_config.h"
 #include "platform/file.h"
@@ -122,6 +123,30 @@ TEST_F(SfxStub, ArchivesOfPeerToolsExtractByteForByteWithoutATerminal) {
     ++tried;
   }
   if (!tried) GTEST_SKIP() << "no zip or 7zz";
+}
+
+// An archive written by our own writer (names in upper case, as it stores
+// them) becomes a self-extractor that extracts byte for byte and that the
+// peers accept.
+TEST_F(SfxStub, ArchiveOfTheControlsWriterExtractsByteForByte) {
+  const std::string src = dir_.file("SRC");
+  makeDirectories(src + "/SUB");
+  test::writeFile(src + "/A.TXT", std::string_view("alpha alpha alpha alpha alpha alpha\n"));
+  std::string big;
+  for (int i = 0; i < 150000; ++i) big += static_cast<char>((i * 131) >> 4);
+  test::writeFile(src + "/SUB/BIG.BIN", big);
+  engine::WriteEngine writer;
+  engine::ZipFilesRequest req;
+  req.zipName = dir_.file("own.zip");
+  req.mask = src + "/*.*";
+  req.recurse = true;
+  req.storePathMethod = 1;
+  ASSERT_EQ(engine::zipFiles(writer, req), 0);
+  const std::string exe = makeSfx(req.zipName, dir_.file("out3"));
+  EXPECT_EQ(runQuiet(exe), 0);
+  EXPECT_TRUE(sameTree(src, dir_.file("out3")));
+  if (test::haveProgram("unzip")) EXPECT_EQ(test::run({"unzip", "-tq", exe}), 0);
+  if (test::haveProgram("7zz")) EXPECT_EQ(test::run({"7zz", "t", exe}), 0);
 }
 
 TEST_F(SfxStub, StubNeedsNoSharedLibrary) {
