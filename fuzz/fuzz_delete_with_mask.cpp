@@ -21,15 +21,25 @@ using namespace vz::engine;
 
 namespace {
 
+const std::string& scratch();
+
+// Removes the scratch folder (the archive is all it holds) at exit.
+void removeScratch() {
+  unlink((scratch() + "/fuzzed.zip").c_str());
+  rmdir(scratch().c_str());
+}
+
 // The scratch folder of this process, which is also its temporary folder.
+// Never freed, so that it outlives the exit handler that removes it.
 const std::string& scratch() {
-  static const std::string dir = [] {
+  static const std::string& dir = *new std::string([] {
     const char* base = std::getenv("TMPDIR");
     std::string tmpl = std::string(base && *base ? base : "/tmp") + "/vzfuzzdel-XXXXXX";
     if (!mkdtemp(tmpl.data())) std::abort();
     setenv("TMPDIR", tmpl.c_str(), 1);
+    std::atexit(removeScratch);
     return tmpl;
-  }();
+  }());
   return dir;
 }
 

@@ -261,11 +261,16 @@ TEST_F(ControlTest, PerCallOptionsReachTheEngineObjects) {
   auto ctl = newControl();
   com::IDispatch* d = ctl.get();
   const std::string longPassword(100, 'p');
-  call(d, "UnzipFiles", {T("a.zip"), T("*.*"), T(""), B(true), B(true), S(2), T(longPassword), B(false), B(false)});
+  // Paths in the test's scratch folder: the calls must not touch the
+  // folder the test runs in (the archive is missing, the mask matches
+  // nothing; only the options handed to the engine matter here).
+  const std::string zip = dir_.file("a.zip");
+  call(d, "UnzipFiles", {T(zip), T("*.*"), T(dir_.file("out")), B(true), B(true), S(2), T(longPassword), B(false),
+                         B(false)});
   EXPECT_EQ(ctl->readerState()->password, std::string(79, 'p'));
   EXPECT_FALSE(ctl->readerState()->askPassword);
   EXPECT_TRUE(ctl->readerState()->eraseReadOnly);
-  call(d, "ZipFiles", {T("a.zip"), T("*.*"), B(false), S(0), S(3), S(7), B(false), B(false), T(longPassword),
+  call(d, "ZipFiles", {T(zip), T(dir_.file("none*.xyz")), B(false), S(0), S(3), S(7), B(false), B(false), T(longPassword),
                        B(false)});
   EXPECT_EQ(std::string(ctl->zipEngine()->password.data()), std::string(80, 'p'));
   EXPECT_EQ(ctl->zipEngine()->requestedOverwriteMode, 3);

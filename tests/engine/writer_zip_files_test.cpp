@@ -160,8 +160,8 @@ TEST_F(ZipFilesTest, NothingToDoLeavesTheArchiveUntouched) {
     EXPECT_FALSE(e.path().filename().string().starts_with("ZIP")) << e.path();
 }
 
-// Disk files and an archive with A (older on disk... newer), B, and the
-// entries' times: A.TXT entry 2001, B.TXT entry 2030.
+// An archive whose A.TXT entry is dated 2001 and B.TXT entry 2030, and disk
+// files dated 2017: A newer than its entry, B older, C not in the archive.
 class OverwriteModes : public ZipFilesTest {
  protected:
   void SetUp() override {
