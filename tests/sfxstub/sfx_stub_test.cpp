@@ -145,8 +145,12 @@ TEST_F(SfxStub, ArchiveOfTheControlsWriterExtractsByteForByte) {
   const std::string exe = makeSfx(req.zipName, dir_.file("out3"));
   EXPECT_EQ(runQuiet(exe), 0);
   EXPECT_TRUE(sameTree(src, dir_.file("out3")));
-  if (test::haveProgram("unzip")) EXPECT_EQ(test::run({"unzip", "-tq", exe}), 0);
-  if (test::haveProgram("7zz")) EXPECT_EQ(test::run({"7zz", "t", exe}), 0);
+  if (test::haveProgram("unzip")) {
+    EXPECT_EQ(test::run({"unzip", "-tq", exe}), 0);
+  }
+  if (test::haveProgram("7zz")) {
+    EXPECT_EQ(test::run({"7zz", "t", exe}), 0);
+  }
 }
 
 TEST_F(SfxStub, StubNeedsNoSharedLibrary) {
