@@ -34,12 +34,18 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_data.h"
 #include "control/engine/deflate_encoder.h"
 #include "control/engine/deflate_io.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+using vz::bench::appendUntilFull;
+using vz::bench::listFiles;
+using vz::bench::readFile;
+using vz::bench::writeFile;
 
 constexpr size_t kMinSize = 10'000'000;  // bytes per data set
 constexpr int kRepetitions = 5;
@@ -51,85 +57,21 @@ double cpuSeconds() {
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
-std::vector<uint8_t> readFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-void writeFile(const fs::path& p, const std::vector<uint8_t>& d) {
-  std::ofstream out(p, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(d.data()), static_cast<std::streamsize>(d.size()));
-}
 
-// Regular files under dir whose names pass keep, sorted.
-template <class Keep>
-std::vector<fs::path> listFiles(const fs::path& dir, Keep keep) {
-  std::vector<fs::path> files;
-  std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(dir, fs::directory_options::skip_permission_denied, ec);
-       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    if (it->is_regular_file(ec) && !it->is_symlink(ec) && keep(it->path())) files.push_back(it->path());
-  }
-  std::sort(files.begin(), files.end());
-  return files;
-}
 
-void appendUntilFull(const std::vector<fs::path>& files, std::vector<uint8_t>& out) {
-  for (const fs::path& f : files) {
-    if (out.size() >= kMinSize) break;
-    const std::vector<uint8_t> d = readFile(f);
-    out.insert(out.end(), d.begin(), d.end());
-  }
-}
 
-std::vector<uint8_t> makeText() {
-  std::vector<std::string> words;
-  std::ifstream dict("/usr/share/dict/words");
-  for (std::string w; std::getline(dict, w) && words.size() < 50000;) {
-    if (!w.empty() && w.find('\'') == std::string::npos) words.push_back(w);
-  }
-  if (words.size() < 1000) {
-    const char* base[] = {"the", "of", "and", "to", "in", "is", "that", "for", "it", "as", "was", "with",
-                          "be", "by", "on", "not", "he", "this", "are", "or", "his", "from", "at", "which",
-                          "archive", "window", "compress", "folder", "extract", "table", "entry", "method"};
-    for (const char* b : base) {
-      for (const char* suffix : {"", "s", "ed", "ing", "er", "ly", "ness", "able"}) words.push_back(std::string(b) + suffix);
-    }
-  }
-  std::mt19937 rng(12345);
-  std::vector<uint8_t> out;
-  size_t sentence = 0;
-  while (out.size() < kMinSize) {
-    // A rough Zipf draw: frequent words are much more frequent.
-    const double u = std::uniform_real_distribution<double>(0, 1)(rng);
-    const size_t index = static_cast<size_t>(std::pow(static_cast<double>(words.size()), u)) - 1;
-    std::string w = words[std::min(index, words.size() - 1)];
-    if (sentence == 0 && !w.empty()) w[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(w[0])));
-    out.insert(out.end(), w.begin(), w.end());
-    ++sentence;
-    const unsigned r = rng() % 100;
-    if (sentence > 6 && r < 12) {
-      out.push_back('.');
-      out.push_back(rng() % 5 == 0 ? '\n' : ' ');
-      sentence = 0;
-    } else if (r < 18) {
-      out.push_back(',');
-      out.push_back(' ');
-    } else {
-      out.push_back(' ');
-    }
-  }
-  return out;
-}
+
+std::vector<uint8_t> makeTextSet() { return vz::bench::makeText(kMinSize, false); }
 
 std::vector<uint8_t> makeSource() {
   std::vector<uint8_t> out;
-  appendUntilFull(listFiles("/usr/include", [](const fs::path& p) { return p.extension() == ".h"; }), out);
+  appendUntilFull(listFiles("/usr/include", [](const fs::path& p) { return p.extension() == ".h"; }), kMinSize, out);
   return out;
 }
 
 std::vector<uint8_t> makeBinary() {
   std::vector<uint8_t> out;
-  appendUntilFull(listFiles("/usr/bin", [](const fs::path&) { return true; }), out);
+  appendUntilFull(listFiles("/usr/bin", [](const fs::path&) { return true; }), kMinSize, out);
   return out;
 }
 
@@ -229,7 +171,7 @@ int main(int argc, char** argv) {
     const char* name;
     std::vector<uint8_t> (*make)();
   };
-  const Set sets[] = {{"text", makeText}, {"source", makeSource}, {"binary", makeBinary}, {"mixed", makeMixed}};
+  const Set sets[] = {{"text", makeTextSet}, {"source", makeSource}, {"binary", makeBinary}, {"mixed", makeMixed}};
   struct Pair {
     int mode;
     int level;

@@ -31,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_data.h"
 #include "control/engine/decode_io.h"
 #include "control/engine/inflate.h"
 
@@ -38,99 +39,37 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using vz::bench::appendUntilFull;
+using vz::bench::listFiles;
+using vz::bench::readFile;
+using vz::bench::writeFile;
+
 constexpr size_t kMinSize = 10'000'000;  // bytes per data set
 constexpr int kRepetitions = 9;
 
 using Clock = std::chrono::steady_clock;
 
-std::vector<uint8_t> readFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-void writeFile(const fs::path& p, const std::vector<uint8_t>& d) {
-  std::ofstream out(p, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(d.data()), static_cast<std::streamsize>(d.size()));
-}
 
-// Appends regular files under dir whose names pass keep, in sorted order,
-// until out holds at least kMinSize bytes.
-template <class Keep>
-void appendFiles(const fs::path& dir, Keep keep, std::vector<uint8_t>& out) {
-  std::vector<fs::path> files;
-  std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(dir, fs::directory_options::skip_permission_denied, ec);
-       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    if (it->is_regular_file(ec) && !it->is_symlink(ec) && keep(it->path())) files.push_back(it->path());
-  }
-  std::sort(files.begin(), files.end());
-  for (const fs::path& f : files) {
-    if (out.size() >= kMinSize) break;
-    const std::vector<uint8_t> d = readFile(f);
-    out.insert(out.end(), d.begin(), d.end());
-  }
-}
 
-std::vector<uint8_t> makeText() {
-  std::vector<std::string> words;
-  std::ifstream dict("/usr/share/dict/words");
-  for (std::string w; std::getline(dict, w) && words.size() < 50000;) {
-    if (!w.empty() && w.find('\'') == std::string::npos) words.push_back(w);
-  }
-  if (words.size() < 1000) {
-    const char* base[] = {"the", "of", "and", "to", "in", "is", "that", "for", "it", "as", "was", "with",
-                          "be", "by", "on", "not", "he", "this", "are", "or", "his", "from", "at", "which",
-                          "archive", "window", "compress", "folder", "extract", "table", "entry", "method"};
-    for (const char* b : base) {
-      for (const char* suffix : {"", "s", "ed", "ing", "er", "ly", "ness", "able"}) words.push_back(std::string(b) + suffix);
-    }
-  }
-  std::mt19937 rng(12345);
-  // Frequent words are much more frequent: a rough Zipf draw.
-  std::vector<uint8_t> out;
-  size_t sentence = 0;
-  while (out.size() < kMinSize) {
-    const double u = std::uniform_real_distribution<double>(0, 1)(rng);
-    const size_t index = static_cast<size_t>(std::pow(static_cast<double>(words.size()), u)) - 1;
-    std::string w = words[std::min(index, words.size() - 1)];
-    if (sentence == 0 && !w.empty()) w[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(w[0])));
-    out.insert(out.end(), w.begin(), w.end());
-    ++sentence;
-    const unsigned r = rng() % 100;
-    if (sentence > 6 && r < 12) {
-      out.push_back('.');
-      out.push_back(rng() % 5 == 0 ? '\n' : ' ');
-      sentence = 0;
-    } else if (r < 18) {
-      out.push_back(',');
-      out.push_back(' ');
-    } else {
-      out.push_back(' ');
-    }
-    if (rng() % 400 == 0) {
-      const std::string number = std::to_string(rng() % 100000);
-      out.insert(out.end(), number.begin(), number.end());
-      out.push_back(' ');
-    }
-  }
-  return out;
-}
+
+std::vector<uint8_t> makeTextSet() { return vz::bench::makeText(kMinSize, true); }
 
 std::vector<uint8_t> makeSource() {
   std::vector<uint8_t> out;
-  appendFiles("/usr/include", [](const fs::path& p) { return p.extension() == ".h" || p.extension() == ".hpp"; },
-              out);
+  appendUntilFull(listFiles("/usr/include", [](const fs::path& p) { return p.extension() == ".h" || p.extension() == ".hpp"; }),
+                  kMinSize, out);
   return out;
 }
 
 std::vector<uint8_t> makeBinary() {
   std::vector<uint8_t> out;
-  appendFiles("/usr/bin", [](const fs::path&) { return true; }, out);
+  appendUntilFull(listFiles("/usr/bin", [](const fs::path&) { return true; }), kMinSize, out);
   return out;
 }
 
 std::vector<uint8_t> makeCompressed() {
   std::vector<uint8_t> out;
-  appendFiles("/usr/share/doc", [](const fs::path& p) { return p.extension() == ".gz"; }, out);
+  appendUntilFull(listFiles("/usr/share/doc", [](const fs::path& p) { return p.extension() == ".gz"; }), kMinSize, out);
   std::mt19937_64 rng(99);
   while (out.size() < kMinSize) {
     const uint64_t v = rng();
@@ -213,7 +152,7 @@ int main(int argc, char** argv) {
     const char* name;
     std::vector<uint8_t> (*make)();
   };
-  const Set sets[] = {{"text", makeText}, {"source", makeSource}, {"binary", makeBinary}, {"compressed", makeCompressed}};
+  const Set sets[] = {{"text", makeTextSet}, {"source", makeSource}, {"binary", makeBinary}, {"compressed", makeCompressed}};
   std::printf("%-11s %10s %10s %12s %12s %7s\n", "data", "size MB", "deflated", "engine MB/s", "zlib MB/s", "ratio");
   for (const Set& s : sets) {
     if (!only.empty() && only != s.name) continue;
