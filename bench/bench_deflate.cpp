@@ -35,8 +35,8 @@
 #include <vector>
 
 #include "bench/bench_data.h"
-#include "control/engine/deflate_encoder.h"
-#include "control/engine/deflate_io.h"
+#include "control/engine/encode/deflate_encoder.h"
+#include "control/engine/encode/deflate_io.h"
 
 namespace fs = std::filesystem;
 

@@ -32,8 +32,8 @@
 #include <vector>
 
 #include "bench/bench_data.h"
-#include "control/engine/decode_io.h"
-#include "control/engine/inflate.h"
+#include "control/engine/decode/decode_io.h"
+#include "control/engine/decode/inflate.h"
 
 namespace fs = std::filesystem;
 

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "bench/bench_util.h"
-#include "control/engine/item_list.h"
+#include "control/engine/items/item_list.h"
 #include "platform/file.h"
 #include "platform/handles.h"
 

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "bench/bench_util.h"
-#include "control/engine/read_methods.h"
+#include "control/engine/read/read_methods.h"
 #include "platform/file.h"
 
 namespace {

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "bench/bench_util.h"
-#include "control/engine/extract_run.h"
+#include "control/engine/extract/extract_run.h"
 #include "platform/file.h"
 
 namespace fs = std::filesystem;

@@ -23,8 +23,8 @@
 #include <vector>
 
 #include "bench/bench_util.h"
-#include "control/engine/archive_update.h"
-#include "control/engine/zip_writer_engine.h"
+#include "control/engine/write/archive_update.h"
+#include "control/engine/write/zip_writer_engine.h"
 
 namespace fs = std::filesystem;
 

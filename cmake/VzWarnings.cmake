@@ -14,22 +14,23 @@ function(vz_glob_sources var dir)
   set(${var} ${_files} PARENT_SCOPE)
 endfunction()
 
-# vz_add_gtests(DIR LIBS...): one test program per *_test.cpp in DIR,
-# each test case registered with CTest. Tests run with their own VZ_ROOT
-# (see tests/support) so they never touch the real home.
+# vz_add_gtests(DIR LIBS...): one test program for the subsystem DIR (every
+# *_test.cpp below it, sub-folders included), named tests_<subsystem>, each
+# test case registered with CTest as "<subsystem>.<Suite>.<Test>". One
+# program per subsystem keeps the link steps few. Tests run with their own
+# VZ_ROOT (see tests/support) so they never touch the real home. The
+# program's target name is left in VZ_GTEST_TARGET for the caller.
 function(vz_add_gtests dir)
-  file(GLOB _tests CONFIGURE_DEPENDS ${dir}/*_test.cpp)
+  file(GLOB_RECURSE _tests CONFIGURE_DEPENDS ${dir}/*_test.cpp)
   list(SORT _tests)
-  foreach(_t ${_tests})
-    get_filename_component(_name ${_t} NAME_WE)
-    get_filename_component(_sub ${dir} NAME)
-    set(_target ${_sub}_${_name})
-    add_executable(${_target} ${_t})
-    target_link_libraries(${_target} PRIVATE ${ARGN} vz_testsupport GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
-    set_target_properties(${_target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-    gtest_discover_tests(${_target}
-      TEST_PREFIX "${_sub}."
-      DISCOVERY_TIMEOUT 60
-      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
-  endforeach()
+  get_filename_component(_sub ${dir} NAME)
+  set(_target tests_${_sub})
+  add_executable(${_target} ${_tests})
+  target_link_libraries(${_target} PRIVATE ${ARGN} vz_testsupport GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+  set_target_properties(${_target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  gtest_discover_tests(${_target}
+    TEST_PREFIX "${_sub}."
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  set(VZ_GTEST_TARGET ${_target} PARENT_SCOPE)
 endfunction()

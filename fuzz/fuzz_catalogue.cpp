@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "control/engine/catalogue.h"
+#include "control/engine/read/catalogue.h"
 #include "fuzz/fuzz_input_file.h"
 
 using namespace vz::engine;

@@ -9,11 +9,11 @@
 #include <cstdlib>
 #include <vector>
 
-#include "control/engine/crc32.h"
-#include "control/engine/decode_io.h"
-#include "control/engine/deflate_encoder.h"
-#include "control/engine/deflate_io.h"
-#include "control/engine/inflate.h"
+#include "control/engine/format/crc32.h"
+#include "control/engine/decode/decode_io.h"
+#include "control/engine/encode/deflate_encoder.h"
+#include "control/engine/encode/deflate_io.h"
+#include "control/engine/decode/inflate.h"
 
 using namespace vz::engine;
 

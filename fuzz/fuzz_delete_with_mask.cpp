@@ -13,9 +13,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "control/engine/archive_update.h"
-#include "control/engine/archive_update_run.h"
-#include "control/engine/catalogue.h"
+#include "control/engine/write/archive_update.h"
+#include "control/engine/write/archive_update_run.h"
+#include "control/engine/read/catalogue.h"
 
 using namespace vz::engine;
 

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "control/engine/directory_reader.h"
-#include "control/engine/read_methods.h"
-#include "control/engine/zip_item.h"
+#include "control/engine/read/directory_reader.h"
+#include "control/engine/read/read_methods.h"
+#include "control/engine/format/zip_item.h"
 #include "fuzz/fuzz_input_file.h"
 
 using namespace vz::engine;

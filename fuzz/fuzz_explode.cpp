@@ -3,7 +3,7 @@
 // 3 bytes of uncompressed size, then the imploded data.
 #include <cstdlib>
 
-#include "control/engine/explode.h"
+#include "control/engine/decode/explode.h"
 #include "fuzz/fuzz_decoder_input.h"
 
 using namespace vz::engine;

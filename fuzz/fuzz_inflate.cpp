@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "control/engine/inflate.h"
-#include "control/engine/inflate_reference.h"
+#include "control/engine/decode/inflate.h"
+#include "tests/support/inflate_reference.h"
 #include "fuzz/fuzz_decoder_input.h"
 
 using namespace vz::engine;

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "control/engine/zip_crypto.h"
+#include "control/engine/format/zip_crypto.h"
 
 using namespace vz::engine;
 

@@ -16,9 +16,9 @@
 #include <iterator>
 #include <string>
 
-#include "control/engine/read_methods.h"
-#include "control/engine/repair.h"
-#include "control/engine/unzip_state.h"
+#include "control/engine/read/read_methods.h"
+#include "control/engine/repair/repair.h"
+#include "control/engine/common/unzip_state.h"
 
 namespace fs = std::filesystem;
 using namespace vz::engine;

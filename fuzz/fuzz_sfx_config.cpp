@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "control/engine/sfx_config.h"
+#include "control/engine/sfx/sfx_config.h"
 #include "fuzz/fuzz_input_file.h"
 #include "platform/file.h"
 #include "sfxstub/stub_run.h"

@@ -3,7 +3,7 @@
 // then the reduced data.
 #include <cstdlib>
 
-#include "control/engine/unreduce.h"
+#include "control/engine/decode/unreduce.h"
 #include "fuzz/fuzz_decoder_input.h"
 
 using namespace vz::engine;

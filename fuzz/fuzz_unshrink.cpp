@@ -2,7 +2,7 @@
 // input span size, then the shrunk data.
 #include <cstdlib>
 
-#include "control/engine/unshrink.h"
+#include "control/engine/decode/unshrink.h"
 #include "fuzz/fuzz_decoder_input.h"
 
 using namespace vz::engine;

@@ -17,7 +17,7 @@
 #include <filesystem>
 #include <string>
 
-#include "control/engine/extract_run.h"
+#include "control/engine/extract/extract_run.h"
 #include "fuzz/fuzz_input_file.h"
 
 namespace fs = std::filesystem;

@@ -1,7 +1,7 @@
 // SfxStub: the front of every self-extracting archive.
 //
 // It reads the configuration block and the archive out of its own file
-// (/proc/self/exe; see control/engine/sfx_config.h for how the block is
+// (/proc/self/exe; see control/engine/sfx/sfx_config.h for how the block is
 // found), shows one question in which the user confirms (and, when allowed,
 // changes) the destination folder, extracts every file, optionally starts a
 // program from the extracted files, and quits.
@@ -29,7 +29,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "control/engine/sfx_config.h"
+#include "control/engine/sfx/sfx_config.h"
 #include "platform/file.h"
 #include "platform/folders.h"
 #include "platform/paths.h"

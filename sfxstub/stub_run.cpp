@@ -14,13 +14,13 @@
 #include <algorithm>
 #include <new>
 
-#include "control/engine/crc32.h"
-#include "control/engine/decode_io.h"
-#include "control/engine/dos_time.h"
-#include "control/engine/extract_paths.h"
-#include "control/engine/inflate.h"
-#include "control/engine/zip_crypto.h"
-#include "control/engine/zip_records.h"
+#include "control/engine/format/crc32.h"
+#include "control/engine/decode/decode_io.h"
+#include "control/engine/format/dos_time.h"
+#include "control/engine/extract/extract_paths.h"
+#include "control/engine/decode/inflate.h"
+#include "control/engine/format/zip_crypto.h"
+#include "control/engine/format/zip_records.h"
 #include "platform/attributes.h"
 #include "platform/codepage.h"
 #include "platform/drives.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "control/engine/sfx_config.h"
+#include "control/engine/sfx/sfx_config.h"
 
 namespace vz::sfx {
 

@@ -25,7 +25,7 @@
 
 #include "control/automation/control_prompts.h"
 #include "control/automation/zip_engine.h"
-#include "control/engine/unzip_state.h"
+#include "control/engine/common/unzip_state.h"
 #include "platform/com/connection.h"
 #include "platform/com/dispatch.h"
 #include "platform/types.h"

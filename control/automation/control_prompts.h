@@ -23,7 +23,7 @@
 #include <optional>
 #include <string>
 
-#include "control/engine/prompts.h"
+#include "control/engine/common/prompts.h"
 
 namespace vz::control {
 

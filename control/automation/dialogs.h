@@ -50,7 +50,7 @@
 #include <vector>
 
 #include "control/automation/settings.h"
-#include "control/engine/prompts.h"
+#include "control/engine/common/prompts.h"
 #include "platform/ui.h"
 
 namespace vz::control {

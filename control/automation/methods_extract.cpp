@@ -11,7 +11,7 @@
 #include "control/automation/call_frame.h"
 #include "control/automation/control.h"
 #include "control/automation/methods.h"
-#include "control/engine/extract_run.h"
+#include "control/engine/extract/extract_run.h"
 
 namespace vz::control {
 

@@ -9,7 +9,7 @@
 #include "control/automation/call_frame.h"
 #include "control/automation/control.h"
 #include "control/automation/methods.h"
-#include "control/engine/read_methods.h"
+#include "control/engine/read/read_methods.h"
 
 namespace vz::control {
 

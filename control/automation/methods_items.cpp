@@ -9,8 +9,8 @@
 #include "control/automation/call_frame.h"
 #include "control/automation/control.h"
 #include "control/automation/methods.h"
-#include "control/engine/item_icons.h"
-#include "control/engine/item_list.h"
+#include "control/engine/items/item_icons.h"
+#include "control/engine/items/item_list.h"
 
 namespace vz::control {
 

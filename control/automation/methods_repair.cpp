@@ -6,7 +6,7 @@
 #include "control/automation/control.h"
 #include "control/automation/methods.h"
 #include "control/automation/zip_engine.h"
-#include "control/engine/repair.h"
+#include "control/engine/repair/repair.h"
 
 namespace vz::control {
 

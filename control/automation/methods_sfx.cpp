@@ -4,7 +4,7 @@
 #include "control/automation/call_frame.h"
 #include "control/automation/control.h"
 #include "control/automation/methods.h"
-#include "control/engine/sfx_assembly.h"
+#include "control/engine/sfx/sfx_assembly.h"
 #include "platform/com/server.h"
 #include "platform/paths.h"
 

@@ -12,9 +12,9 @@
 #include "control/automation/dialogs.h"
 #include "control/automation/methods.h"
 #include "control/automation/zip_engine.h"
-#include "control/engine/span_backup.h"
-#include "control/engine/span_disk.h"
-#include "control/engine/span_split.h"
+#include "control/engine/span/span_backup.h"
+#include "control/engine/span/span_disk.h"
+#include "control/engine/span/span_split.h"
 
 namespace vz::control {
 

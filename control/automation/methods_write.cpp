@@ -13,7 +13,7 @@
 #include "control/automation/control.h"
 #include "control/automation/dialogs.h"
 #include "control/automation/methods.h"
-#include "control/engine/archive_update.h"
+#include "control/engine/write/archive_update.h"
 
 namespace vz::control {
 

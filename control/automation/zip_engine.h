@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "control/engine/zip_writer_engine.h"
+#include "control/engine/write/zip_writer_engine.h"
 #include "platform/types.h"
 
 namespace vz::control {

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <optional>
 
-#include "control/engine/item_list.h"
-#include "control/engine/temp_base.h"
+#include "control/engine/items/item_list.h"
+#include "control/engine/common/temp_base.h"
 #include "platform/file.h"
 #include "platform/handles.h"
 #include "platform/mime_globs.h"

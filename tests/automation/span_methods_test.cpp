@@ -12,7 +12,7 @@
 #include <cctype>
 #include <map>
 
-#include "control/engine/temp_base.h"
+#include "control/engine/common/temp_base.h"
 #include "platform/drives.h"
 #include "tests/automation/automation_test_util.h"
 

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "control/engine/catalogue.h"
+#include "control/engine/read/catalogue.h"
 #include "platform/attributes.h"
 #include "platform/handles.h"
 #include "tests/automation/automation_test_util.h"

@@ -9,9 +9,9 @@
 
 #include <filesystem>
 
-#include "control/engine/archive_update.h"
-#include "control/engine/sfx_assembly.h"
-#include "control/engine/sfx_config.h"
+#include "control/engine/write/archive_update.h"
+#include "control/engine/sfx/sfx_assembly.h"
+#include "control/engine/sfx/sfx_config.h"
 #include "platform/file.h"
 #include "tests/engine/zip_builder.h"
 #include "tests/support/test_env.h"

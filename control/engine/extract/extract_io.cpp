@@ -1,0 +1,79 @@
+// The extractor's decoder input and output (see extract_io.h).
+#include "control/engine/extract/extract_io.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "control/engine/format/crc32.h"
+#include "control/engine/extract/extract_options.h"
+#include "control/engine/common/notify.h"
+
+namespace vz::engine {
+
+EntryInput::EntryInput(ArchiveInput& archive, int64_t position, uint64_t compressedSize, ZipKeys* keys)
+    : DecodeInput(compressedSize),
+      archive_(archive),
+      position_(position),
+      keys_(keys),
+      buffer_(new (std::nothrow) uint8_t[kBlockSize]) {}
+
+size_t EntryInput::fetch(const uint8_t** data, size_t maxBytes) {
+  if (!buffer_) return 0;
+  const size_t n = std::min(maxBytes, kBlockSize);
+  if (!archive_.seek(position_) || !archive_.read(buffer_.get(), n)) return 0;
+  position_ += static_cast<int64_t>(n);
+  if (keys_) decryptBuffer(*keys_, buffer_.get(), n);
+  *data = buffer_.get();
+  return n;
+}
+
+EntryOutput::EntryOutput(File& file, const UnzipState& st, const std::string& name, uint64_t declaredSize,
+                         bool progress)
+    : file_(file),
+      st_(st),
+      name_(name),
+      declaredSize_(declaredSize),
+      progress_(progress),
+      buffer_(new (std::nothrow) uint8_t[kBufferSize]) {
+  if (buffer_) std::memset(buffer_.get(), kFreshBufferByte, kBufferSize);
+}
+
+bool EntryOutput::writeBuffer() {
+  if (fill_ == 0) return true;
+  if (!file_.write(buffer_.get(), fill_)) {
+    writeFailed_ = true;
+    return false;
+  }
+  written_ += fill_;
+  fill_ = 0;
+  return true;
+}
+
+bool EntryOutput::write(const uint8_t* data, size_t count) {
+  if (writeFailed_ || !buffer_) return false;
+  crc_ = crc32Update(crc_, data, count);
+  while (count > 0) {
+    const size_t take = std::min(count, kBufferSize - fill_);
+    std::memcpy(buffer_.get() + fill_, data, take);
+    fill_ += take;
+    data += take;
+    count -= take;
+    if (fill_ == kBufferSize) {
+      const uint64_t before = written_;
+      if (!writeBuffer()) return false;
+      if (progress_) {
+        const uint64_t percent = declaredSize_ == 0 ? 100 : std::min<uint64_t>(before * 100 / declaredSize_, 100);
+        notify(st_, kNotifyExpanding, static_cast<WParam>(percent), reinterpret_cast<LParam>(name_.c_str()));
+      }
+    }
+  }
+  return true;
+}
+
+bool EntryOutput::finish() {
+  if (writeFailed_ || !buffer_) return false;
+  return writeBuffer();
+}
+
+}  // namespace vz::engine
