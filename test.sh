@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: the normal build,
-# the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer,
-# and each libFuzzer target for a few seconds on its seed corpus. Ends with
+# Installs what is missing, builds, and runs every test: the normal build
+# (gcc), the same tests built with clang's AddressSanitizer and
+# UndefinedBehaviorSanitizer, and each libFuzzer target (from that same
+# build) for a few seconds on its seed corpus. Ends with
 # the CTest summary of both test runs.
 set -uo pipefail
 cd "$(dirname "$0")"
@@ -21,21 +22,22 @@ ctest --test-dir build -j "$jobs" --output-on-failure --timeout 300 2>&1 | tee b
 [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
 summary+="build:      $(grep -E 'tests passed|tests failed' build/ctest.log | tail -n1)"$'\n'
 
-# --- the same tests under ASan and UBSan --------------------------------------
+# --- the same tests under ASan and UBSan, and the fuzz targets -----------------
+# One clang build serves both: everything is compiled once with the
+# sanitizers and libFuzzer's coverage hooks (VZ_FUZZ), the tests run from it
+# and so do the fuzz targets.
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVZ_SANITIZE=ON -DVZ_BENCH=OFF >/dev/null || exit 1
+CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVZ_FUZZ=ON -DVZ_BENCH=OFF >/dev/null || exit 1
 cmake --build build-asan -j "$jobs" || exit 1
 ctest --test-dir build-asan -j "$jobs" --output-on-failure --timeout 600 2>&1 | tee build-asan/ctest.log
 [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
 summary+="sanitizers: $(grep -E 'tests passed|tests failed' build-asan/ctest.log | tail -n1)"$'\n'
 
 # --- fuzz targets, a few seconds each on their seed corpora --------------------
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVZ_FUZZ=ON >/dev/null || exit 1
-cmake --build build-fuzz -j "$jobs" || exit 1
 fuzz_pass=0
 fuzz_fail=0
-for f in build-fuzz/fuzz/fuzz_*; do
+for f in build-asan/fuzz/fuzz_*; do
   [ -x "$f" ] || continue
   name=$(basename "$f")
   seeds="$root/fuzz/corpus/$name"
@@ -43,12 +45,12 @@ for f in build-fuzz/fuzz/fuzz_*; do
   [ -d "$seeds" ] && cp -r "$seeds"/. "$work"/
   maxlen=$(sed -n 's/^max_len *= *//p' "fuzz/$name.options" 2>/dev/null)
   if (cd "$(mktemp -d)" && "$root/$f" -max_total_time="$fuzz_seconds" ${maxlen:+-max_len=$maxlen} \
-        "$work" >"$root/build-fuzz/$name.log" 2>&1); then
+        "$work" >"$root/build-asan/$name.log" 2>&1); then
     echo "fuzz $name: ok"
     fuzz_pass=$((fuzz_pass + 1))
   else
-    echo "fuzz $name: FAILED (see build-fuzz/$name.log)"
-    tail -n 40 "build-fuzz/$name.log"
+    echo "fuzz $name: FAILED (see build-asan/$name.log)"
+    tail -n 40 "build-asan/$name.log"
     fuzz_fail=$((fuzz_fail + 1))
     status=1
   fi
