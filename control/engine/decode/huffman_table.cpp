@@ -58,6 +58,10 @@ HuffmanStatus buildHuffmanTable(const uint8_t* lengths, unsigned n, unsigned pla
   table.rootBits_ = 0;
   table.empty_ = true;
 
+  // The count first: the lengths of a code larger than any alphabet are not
+  // read at all.
+  if (n > kMaxSymbols) return HuffmanStatus::OverSubscribed;
+
   // 1. Codes per length.
   unsigned count[kMaxCodeLength + 1] = {};
   for (unsigned s = 0; s < n; ++s) {
@@ -90,7 +94,6 @@ HuffmanStatus buildHuffmanTable(const uint8_t* lengths, unsigned n, unsigned pla
     // 4. Symbols in canonical order, and the first code of each length.
     unsigned offset[kMaxCodeLength + 2] = {};
     for (unsigned len = 1; len <= kMaxCodeLength; ++len) offset[len + 1] = offset[len] + count[len];
-    if (n > kMaxSymbols) return HuffmanStatus::OverSubscribed;
     uint16_t sorted[kMaxSymbols];
     for (unsigned s = 0; s < n; ++s) {
       if (lengths[s] != 0) sorted[offset[lengths[s]]++] = static_cast<uint16_t>(s);

@@ -118,6 +118,9 @@ class Inflater {
   DecodeStatus stored();
   DecodeStatus dynamic();
   DecodeStatus codes(const HuffmanTable& lit, const HuffmanTable& dist);
+  bool fastReady() const;
+  DecodeStatus codesFast(const HuffmanTable& lit, const HuffmanTable& dist, bool& endOfBlock);
+  DecodeStatus codesCareful(const HuffmanTable& lit, const HuffmanTable& dist, bool& endOfBlock);
   bool decodeSlow(const HuffmanTable& table, HuffmanEntry& entry);
 
   DecodeInput& in_;           // compressed bytes
@@ -265,144 +268,167 @@ bool Inflater::decodeSlow(const HuffmanTable& table, HuffmanEntry& entry) {
 }
 
 DecodeStatus Inflater::codes(const HuffmanTable& litTable, const HuffmanTable& distTable) {
+  // Alternate between the two loops until the end of the block or a fault:
+  // the fast loop while its entry conditions hold, the careful one at the
+  // edges until they hold again.
+  for (;;) {
+    bool endOfBlock = false;
+    const DecodeStatus status = fastReady() ? codesFast(litTable, distTable, endOfBlock)
+                                            : codesCareful(litTable, distTable, endOfBlock);
+    if (status != DecodeStatus::Ok || endOfBlock) return status;
+  }
+}
+
+// The fast loop's entry conditions: no virtual bits, a whole load's worth of
+// input in the current span, and room for a longest match before the end of
+// the window.
+bool Inflater::fastReady() const {
+  return br_.virtualBits == 0 && in_.available() >= kFastInput && win_.pos() <= win_.windowEnd() - kFastOutMargin;
+}
+
+// Decodes symbols with the bit buffer and positions in locals until an entry
+// condition fails (Ok), the block ends (Ok and endOfBlock) or the data is bad.
+DecodeStatus Inflater::codesFast(const HuffmanTable& litTable, const HuffmanTable& distTable, bool& endOfBlock) {
   const HuffmanEntry* const lit = litTable.entries();
   const HuffmanEntry* const dist = distTable.entries();
   const uint64_t litMask = (uint64_t{1} << litTable.rootBits()) - 1;
   const uint64_t distMask = (uint64_t{1} << distTable.rootBits()) - 1;
   uint8_t* const window = win_.buffer();
+  const size_t outLimit = win_.windowEnd() - kFastOutMargin;
 
-  for (;;) {
-    const size_t outLimit = win_.windowEnd() - kFastOutMargin;
-    if (br_.virtualBits == 0 && in_.available() >= kFastInput && win_.pos() <= outLimit) {
-      // Fast loop. Entry assumptions:
-      //  - every bit held came from the input (no virtual bits), so the
-      //    buffer and count are exact and bits above count are the next
-      //    input bytes or zero;
-      //  - at least kFastInput bytes remain in the current input span, and
-      //    the loop goes on only while at least 8 remain before each load;
-      //  - the write position leaves room for a longest match plus the
-      //    copy overshoot before the end of the window, so no flush is due
-      //    inside the loop;
-      //  - the history from historyStart() up to the write position is
-      //    contiguous, so a distance up to pos - historyStart() is valid
-      //    and never wraps.
-      const uint8_t* in = in_.data();
-      const uint8_t* const inLimit = in + in_.available() - kFastInput;
-      uint64_t bits = br_.buf;
-      unsigned count = br_.count;
-      size_t pos = win_.pos();
-      const size_t historyStart = win_.historyStart();
-      DecodeStatus status = DecodeStatus::Ok;
-      bool endOfBlock = false;
-      do {
-        bits |= load64(in) << count;
-        in += (63 - count) >> 3;
-        count |= 56;
+  // Entry assumptions (fastReady):
+  //  - every bit held came from the input (no virtual bits), so the
+  //    buffer and count are exact and bits above count are the next
+  //    input bytes or zero;
+  //  - at least kFastInput bytes remain in the current input span, and
+  //    the loop goes on only while at least 8 remain before each load;
+  //  - the write position leaves room for a longest match plus the
+  //    copy overshoot before the end of the window, so no flush is due
+  //    inside the loop;
+  //  - the history from historyStart() up to the write position is
+  //    contiguous, so a distance up to pos - historyStart() is valid
+  //    and never wraps.
+  const uint8_t* in = in_.data();
+  const uint8_t* const inLimit = in + in_.available() - kFastInput;
+  uint64_t bits = br_.buf;
+  unsigned count = br_.count;
+  size_t pos = win_.pos();
+  const size_t historyStart = win_.historyStart();
+  DecodeStatus status = DecodeStatus::Ok;
+  do {
+    bits |= load64(in) << count;
+    in += (63 - count) >> 3;
+    count |= 56;
 
-        HuffmanEntry e = lit[bits & litMask];
-        if (e.op > kOpLiteral) {
-          if (e.op == kOpInvalid) {
-            status = DecodeStatus::BadData;
-            break;
-          }
-          bits >>= e.bits;
-          count -= e.bits;
-          e = lit[e.value + lowBits(bits, e.op - kOpLiteral)];
-          if (e.op == kOpInvalid) {
-            status = DecodeStatus::BadData;
-            break;
-          }
-        }
-        bits >>= e.bits;
-        count -= e.bits;
-        if (e.op == kOpLiteral) {
-          window[pos++] = static_cast<uint8_t>(e.value);
-          // Two more literals from the first level fit in the bits left (at
-          // least 41, then 32); anything else waits for the refill at the top.
-          e = lit[bits & litMask];
-          if (e.op != kOpLiteral) continue;
-          bits >>= e.bits;
-          count -= e.bits;
-          window[pos++] = static_cast<uint8_t>(e.value);
-          e = lit[bits & litMask];
-          if (e.op != kOpLiteral) continue;
-          bits >>= e.bits;
-          count -= e.bits;
-          window[pos++] = static_cast<uint8_t>(e.value);
-          continue;
-        }
-        if (e.op == kOpEndOfBlock) {
-          endOfBlock = true;
-          break;
-        }
-        const size_t length = e.value + lowBits(bits, e.op);
-        bits >>= e.op;
-        count -= e.op;
-
-        e = dist[bits & distMask];
-        if (e.op > kOpLiteral) {
-          if (e.op == kOpInvalid) {
-            status = DecodeStatus::BadData;
-            break;
-          }
-          bits >>= e.bits;
-          count -= e.bits;
-          e = dist[e.value + lowBits(bits, e.op - kOpLiteral)];
-          if (e.op == kOpInvalid) {
-            status = DecodeStatus::BadData;
-            break;
-          }
-        }
-        bits >>= e.bits;
-        count -= e.bits;
-        const size_t distance = e.value + lowBits(bits, e.op);
-        bits >>= e.op;
-        count -= e.op;
-        if (distance > pos - historyStart) {
-          status = DecodeStatus::BadData;  // reaches back before the first byte
-          break;
-        }
-
-        uint8_t* dst = window + pos;
-        const uint8_t* src = dst - distance;
-        uint8_t* const end = dst + length;
-        if (distance >= 8) {
-          do {
-            copy8(dst, src);
-            dst += 8;
-            src += 8;
-          } while (dst < end);
-        } else if (distance == 1) {
-          const uint64_t fill = 0x0101010101010101ULL * *src;
-          do {
-            std::memcpy(dst, &fill, 8);
-            dst += 8;
-          } while (dst < end);
-        } else {
-          do {
-            *dst++ = *src++;
-          } while (dst < end);
-        }
-        pos += length;
-      } while (in <= inLimit && pos <= outLimit);
-
-      in_.consume(static_cast<size_t>(in - in_.data()));
-      br_.buf = bits;
-      br_.count = count;
-      win_.setPos(pos);
-      if (status != DecodeStatus::Ok) return status;
-      if (endOfBlock) return DecodeStatus::Ok;
+    HuffmanEntry e = lit[bits & litMask];
+    if (e.op > kOpLiteral) {
+      if (e.op == kOpInvalid) {
+        status = DecodeStatus::BadData;
+        break;
+      }
+      bits >>= e.bits;
+      count -= e.bits;
+      e = lit[e.value + lowBits(bits, e.op - kOpLiteral)];
+      if (e.op == kOpInvalid) {
+        status = DecodeStatus::BadData;
+        break;
+      }
+    }
+    bits >>= e.bits;
+    count -= e.bits;
+    if (e.op == kOpLiteral) {
+      window[pos++] = static_cast<uint8_t>(e.value);
+      // Two more literals from the first level fit in the bits left (at
+      // least 41, then 32); anything else waits for the refill at the top.
+      e = lit[bits & litMask];
+      if (e.op != kOpLiteral) continue;
+      bits >>= e.bits;
+      count -= e.bits;
+      window[pos++] = static_cast<uint8_t>(e.value);
+      e = lit[bits & litMask];
+      if (e.op != kOpLiteral) continue;
+      bits >>= e.bits;
+      count -= e.bits;
+      window[pos++] = static_cast<uint8_t>(e.value);
       continue;
     }
+    if (e.op == kOpEndOfBlock) {
+      endOfBlock = true;
+      break;
+    }
+    const size_t length = e.value + lowBits(bits, e.op);
+    bits >>= e.op;
+    count -= e.op;
 
-    // Slow path: one symbol, with exact input accounting and flushes.
+    e = dist[bits & distMask];
+    if (e.op > kOpLiteral) {
+      if (e.op == kOpInvalid) {
+        status = DecodeStatus::BadData;
+        break;
+      }
+      bits >>= e.bits;
+      count -= e.bits;
+      e = dist[e.value + lowBits(bits, e.op - kOpLiteral)];
+      if (e.op == kOpInvalid) {
+        status = DecodeStatus::BadData;
+        break;
+      }
+    }
+    bits >>= e.bits;
+    count -= e.bits;
+    const size_t distance = e.value + lowBits(bits, e.op);
+    bits >>= e.op;
+    count -= e.op;
+    if (distance > pos - historyStart) {
+      status = DecodeStatus::BadData;  // reaches back before the first byte
+      break;
+    }
+
+    uint8_t* dst = window + pos;
+    const uint8_t* src = dst - distance;
+    uint8_t* const end = dst + length;
+    if (distance >= 8) {
+      do {
+        copy8(dst, src);
+        dst += 8;
+        src += 8;
+      } while (dst < end);
+    } else if (distance == 1) {
+      const uint64_t fill = 0x0101010101010101ULL * *src;
+      do {
+        std::memcpy(dst, &fill, 8);
+        dst += 8;
+      } while (dst < end);
+    } else {
+      do {
+        *dst++ = *src++;
+      } while (dst < end);
+    }
+    pos += length;
+  } while (in <= inLimit && pos <= outLimit);
+
+  in_.consume(static_cast<size_t>(in - in_.data()));
+  br_.buf = bits;
+  br_.count = count;
+  win_.setPos(pos);
+  return status;
+}
+
+// One symbol at a time, with exact input accounting and flushes, until the
+// fast loop's entry conditions hold again (Ok), the block ends (Ok and
+// endOfBlock) or a fault.
+DecodeStatus Inflater::codesCareful(const HuffmanTable& litTable, const HuffmanTable& distTable, bool& endOfBlock) {
+  do {
     HuffmanEntry e;
     if (!decodeSlow(litTable, e)) return DecodeStatus::BadData;
     if (e.op == kOpLiteral) {
       if (!win_.put(static_cast<uint8_t>(e.value))) return win_.stopStatus();
       continue;
     }
-    if (e.op == kOpEndOfBlock) return DecodeStatus::Ok;
+    if (e.op == kOpEndOfBlock) {
+      endOfBlock = true;
+      return DecodeStatus::Ok;
+    }
     uint32_t extra;
     if (!br_.take(e.op, extra)) return DecodeStatus::BadData;
     const size_t length = e.value + extra;
@@ -411,7 +437,8 @@ DecodeStatus Inflater::codes(const HuffmanTable& litTable, const HuffmanTable& d
     const size_t distance = e.value + extra;
     if (distance > win_.pos() - win_.historyStart()) return DecodeStatus::BadData;
     if (!win_.copyMatch(distance, length)) return win_.stopStatus();
-  }
+  } while (!fastReady());
+  return DecodeStatus::Ok;
 }
 
 }  // namespace

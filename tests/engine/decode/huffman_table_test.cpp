@@ -4,6 +4,8 @@
 #include "control/engine/decode/huffman_table.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <random>
@@ -77,6 +79,25 @@ TEST(HuffmanTable, FirstLevelWidthIsClampedToTheUsedLengths) {
   std::vector<uint8_t> tooMany(kMaxSymbols + 1, 9);
   EXPECT_EQ(buildHuffmanTable(tooMany.data(), kMaxSymbols + 1, 0, nullptr, nullptr, 9, t),
             HuffmanStatus::OverSubscribed);
+}
+
+TEST(HuffmanTable, TooManySymbolsAreRefusedBeforeTheLengthsAreRead) {
+  // The lengths end right before an inaccessible page: a builder that read
+  // them before checking the count would fault on the first length past them.
+  const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  void* const region = mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(region, MAP_FAILED);
+  uint8_t* const guard = static_cast<uint8_t*>(region) + page;
+  ASSERT_EQ(mprotect(guard, page, PROT_NONE), 0);
+  uint8_t* const lengths = guard - kMaxSymbols;
+  std::fill(lengths, guard, uint8_t{9});
+  HuffmanTable t;
+  EXPECT_EQ(buildHuffmanTable(lengths, kMaxSymbols + 1, 0, nullptr, nullptr, 9, t), HuffmanStatus::OverSubscribed);
+  EXPECT_EQ(buildHuffmanTable(lengths, ~0u, 0, nullptr, nullptr, 9, t), HuffmanStatus::OverSubscribed);
+  EXPECT_TRUE(t.empty());
+  // The same lengths with a count the builder accepts: read to the last one.
+  EXPECT_EQ(buildHuffmanTable(lengths, kMaxSymbols, kMaxSymbols, nullptr, nullptr, 9, t), HuffmanStatus::Incomplete);
+  munmap(region, 2 * page);
 }
 
 TEST(HuffmanTable, SymbolKindsFollowTheBaseTables) {
