@@ -38,6 +38,7 @@
 #include <filesystem>
 
 #include "platform/file.h"
+#include "platform/text.h"
 
 namespace vz {
 
@@ -68,12 +69,7 @@ bool equalsAsciiNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-std::string trim(std::string_view s) {
-  size_t b = s.find_first_not_of(" \t\r\n");
-  if (b == std::string_view::npos) return {};
-  size_t e = s.find_last_not_of(" \t\r\n");
-  return std::string(s.substr(b, e - b + 1));
-}
+std::string trim(std::string_view s) { return std::string(text::trim(s, text::kWhitespace)); }
 
 std::optional<uint64_t> parseUnsigned(std::string_view s) {
   if (s.empty() || s.size() > 20) return std::nullopt;

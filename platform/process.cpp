@@ -31,6 +31,8 @@
 #include <mutex>
 #include <optional>
 
+#include "platform/text.h"
+
 namespace vz {
 
 namespace {
@@ -207,12 +209,7 @@ std::optional<std::string> capture(const std::vector<std::string>& args) {
   return text;
 }
 
-std::string trim(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t\r\n");
-  if (b == std::string::npos) return {};
-  size_t e = s.find_last_not_of(" \t\r\n");
-  return s.substr(b, e - b + 1);
-}
+std::string trim(const std::string& s) { return std::string(text::trim(s, text::kWhitespace)); }
 
 }  // namespace
 

@@ -44,6 +44,7 @@
 #include "platform/folders.h"
 #include "platform/lockedstore.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 
 namespace vz {
 
@@ -53,12 +54,7 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string_view trim(std::string_view s) {
-  size_t b = 0, e = s.size();
-  while (b < e && isBlank(s[b])) ++b;
-  while (e > b && isBlank(s[e - 1])) --e;
-  return s.substr(b, e - b);
-}
+std::string_view trim(std::string_view s) { return text::trim(s, text::kBlanks); }
 
 // One line of an INI file, classified.
 struct IniLine {

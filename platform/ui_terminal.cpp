@@ -21,6 +21,7 @@
 #include <cstring>
 
 #include "platform/file.h"
+#include "platform/text.h"
 #include "platform/ui.h"
 
 namespace vz::ui {
@@ -52,12 +53,7 @@ char accessKey(const std::string& text) {
   return 0;
 }
 
-std::string trim(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return {};
-  size_t e = s.find_last_not_of(" \t");
-  return s.substr(b, e - b + 1);
-}
+std::string trim(const std::string& s) { return std::string(text::trim(s, text::kBlanks)); }
 
 std::string withoutTrailingDots(std::string s) {
   while (!s.empty() && s.back() == '.') s.pop_back();
