@@ -13,36 +13,38 @@
 #include <optional>
 #include <vector>
 
+#include "control/engine/common/notify.h"
 #include "platform/com/typelib.h"
 #include "platform/com/variant.h"
 #include "platform/types.h"
 
 namespace vz::control {
 
-// The notification messages, by the event they produce.
-inline constexpr uint32_t kMsgOpenFile = WM_USER + 0x26;
-inline constexpr uint32_t kMsgExpanding = WM_USER + 0x27;
-inline constexpr uint32_t kMsgCloseFile = WM_USER + 0x28;
-inline constexpr uint32_t kMsgJoining = WM_USER + 0x29;
-inline constexpr uint32_t kMsgJoinDoneSize = WM_USER + 0x2B;
-inline constexpr uint32_t kMsgJoinDoneName = WM_USER + 0x2C;
-inline constexpr uint32_t kMsgFileZipped = WM_USER + 0x2D;
-inline constexpr uint32_t kMsgZipping = WM_USER + 0x2E;
-inline constexpr uint32_t kMsgDeleting = WM_USER + 0x2F;
-inline constexpr uint32_t kMsgWriting = WM_USER + 0x30;
-inline constexpr uint32_t kMsgReparing = WM_USER + 0x31;
-inline constexpr uint32_t kMsgZipping2 = WM_USER + 0x32;
-inline constexpr uint32_t kMsgCatalogueCount = WM_USER + 0x34;  // no event
-inline constexpr uint32_t kMsgSplitting = WM_USER + 0x3D;
-inline constexpr uint32_t kMsgSplitted = WM_USER + 0x3E;
-inline constexpr uint32_t kMsgEncrypt = WM_USER + 0x42;
-inline constexpr uint32_t kMsgTest = WM_USER + 0x45;
-inline constexpr uint32_t kMsgBackupBuildZip = WM_USER + 0x50;
-inline constexpr uint32_t kMsgBackupZipDone = WM_USER + 0x51;
-inline constexpr uint32_t kMsgRestoreBuildZip = WM_USER + 0x52;
-inline constexpr uint32_t kMsgRestoreZipDone = WM_USER + 0x53;
-inline constexpr uint32_t kMsgMakeExeStep1 = WM_USER + 0x5A;
-inline constexpr uint32_t kMsgMakeExeStep2 = WM_USER + 0x5B;
+// The notification messages (WM_USER + the engine's offsets), by the event
+// they produce.
+inline constexpr uint32_t kMsgOpenFile = WM_USER + engine::kNotifyOpenFile;
+inline constexpr uint32_t kMsgExpanding = WM_USER + engine::kNotifyExpanding;
+inline constexpr uint32_t kMsgCloseFile = WM_USER + engine::kNotifyCloseFile;
+inline constexpr uint32_t kMsgJoining = WM_USER + engine::kNotifyJoining;
+inline constexpr uint32_t kMsgJoinDoneSize = WM_USER + engine::kNotifyJoinDoneSize;
+inline constexpr uint32_t kMsgJoinDoneName = WM_USER + engine::kNotifyJoinDoneName;
+inline constexpr uint32_t kMsgFileZipped = WM_USER + engine::kNotifyFileZipped;
+inline constexpr uint32_t kMsgZipping = WM_USER + engine::kNotifyZipping;
+inline constexpr uint32_t kMsgDeleting = WM_USER + engine::kNotifyDeleting;
+inline constexpr uint32_t kMsgWriting = WM_USER + engine::kNotifyWriting;
+inline constexpr uint32_t kMsgReparing = WM_USER + engine::kNotifyRepairing;
+inline constexpr uint32_t kMsgZipping2 = WM_USER + engine::kNotifyZipping2;
+inline constexpr uint32_t kMsgCatalogueCount = WM_USER + engine::kNotifyCatalogueCount;  // no event
+inline constexpr uint32_t kMsgSplitting = WM_USER + engine::kNotifySplitting;
+inline constexpr uint32_t kMsgSplitted = WM_USER + engine::kNotifySplitted;
+inline constexpr uint32_t kMsgEncrypt = WM_USER + engine::kNotifyEncrypt;
+inline constexpr uint32_t kMsgTest = WM_USER + engine::kNotifyTest;
+inline constexpr uint32_t kMsgBackupBuildZip = WM_USER + engine::kNotifyBackupBuildZip;
+inline constexpr uint32_t kMsgBackupZipDone = WM_USER + engine::kNotifyBackupZipDone;
+inline constexpr uint32_t kMsgRestoreBuildZip = WM_USER + engine::kNotifyRestoreBuildZip;
+inline constexpr uint32_t kMsgRestoreZipDone = WM_USER + engine::kNotifyRestoreZipDone;
+inline constexpr uint32_t kMsgMakeExeStep1 = WM_USER + engine::kNotifyMakeExeStep1;
+inline constexpr uint32_t kMsgMakeExeStep2 = WM_USER + engine::kNotifyMakeExeStep2;
 
 // Where one event parameter comes from.
 enum class ParamSource : uint8_t {
@@ -61,7 +63,9 @@ struct EventBinding {
   ParamSource sources[2];
 };
 
-// All bindings (one per event that can fire).
+// All bindings (one per event that can fire). Every engine notification but
+// the catalogue count has exactly one, and every binding's message is an
+// engine notification (checked when events.cpp is compiled).
 const std::vector<EventBinding>& eventBindings();
 
 // An event to fire.

@@ -43,6 +43,7 @@
 #include <functional>
 #include <memory>
 
+#include "control/engine/common/notify.h"  // the progress messages (kNotifyZipping, kNotifyZipping2)
 #include "control/engine/encode/deflate_io.h"
 #include "control/engine/encode/deflate_trees.h"
 #include "platform/types.h"
@@ -54,10 +55,6 @@ constexpr int kDeflateModeNormal = 0;
 constexpr int kDeflateModeFast = 1;
 constexpr int kDeflateModeMaximum = 2;
 constexpr int kDeflateModeStore = 3;  // the writer stores; the compressor is not called
-
-// Progress messages (offsets from WM_USER), text in lParam.
-constexpr uint32_t kNotifyZipping = 0x2E;   // wParam: compressed bytes so far / 1,024 + 1
-constexpr uint32_t kNotifyZipping2 = 0x32;  // wParam: percent of the input coded into closed blocks
 
 // Where progress goes. Reports are made on every tenth refill of the
 // window (each report followed by a pass of the message pump when pump is

@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <string>
 
+#include "control/engine/common/notify.h"  // the driver's notifications (kNotifyOpenFile ...)
+
 namespace vz::engine {
 
 enum class ExtractMode : uint8_t {
@@ -60,12 +62,6 @@ enum PasswordMemory : int {
   kPasswordSkipOne = 1,  // the last entry was bypassed
   kPasswordSkipAll = 2,  // every later entry whose password fails is skipped unasked
 };
-
-// Notification messages of the driver (WM_USER + n).
-constexpr uint32_t kNotifyOpenFile = 0x26;   // lParam: entry name
-constexpr uint32_t kNotifyExpanding = 0x27;  // wParam: percent done; lParam: entry name
-constexpr uint32_t kNotifyCloseFile = 0x28;  // wParam: 1 complete and CRC good, else 0; lParam: entry name
-constexpr uint32_t kNotifyTest = 0x45;       // wParam: the entry's status; lParam: entry name
 
 // The options of one run, made from a method's arguments.
 struct ExtractOptions {

@@ -15,10 +15,6 @@ namespace vz::engine {
 
 namespace {
 
-// Message offset from WM_USER of the report before the new archive is put
-// in place.
-constexpr uint32_t kNotifyWriting = 0x30;
-
 // Bytes an entry occupies from its local header to the end of its data
 // descriptor.
 int64_t entrySpan(const ArchiveEntry& e) {

@@ -20,6 +20,7 @@
 #include <optional>
 #include <string>
 
+#include "control/engine/common/notify.h"  // the progress reports (kNotifyMakeExeStep1, 2)
 #include "platform/types.h"
 
 namespace vz::engine {
@@ -37,10 +38,6 @@ enum MakeExeStatus : int16_t {
   kMakeExeDiskFull = 10,       // not enough room on the output drive
   kMakeExeNoMemory = 11,
 };
-
-// Progress reports, WM_USER + n to the report window.
-constexpr uint32_t kNotifyMakeExeStep1 = 0x5A;  // at the start
-constexpr uint32_t kNotifyMakeExeStep2 = 0x5B;  // wParam: percent done
 
 // The stub file names looked for in the control's folder.
 inline constexpr const char* kStub32Name = "SFXSTUB.32";

@@ -22,11 +22,6 @@ namespace vz::engine {
 
 namespace {
 
-// Message offsets from WM_USER of the backup and restore reports.
-constexpr uint32_t kNotifyBackupBuildZip = 0x50;
-constexpr uint32_t kNotifyBackupZipDone = 0x51;
-constexpr uint32_t kNotifyRestoreBuildZip = 0x52;
-constexpr uint32_t kNotifyRestoreZipDone = 0x53;
 // The highest numbered extension of a temporary backup archive.
 constexpr int kMaxTempNumber = 999;
 // The file that holds a simulated volume's label (drives.h).

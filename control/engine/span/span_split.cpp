@@ -16,12 +16,6 @@ namespace vz::engine {
 
 namespace {
 
-// Message offsets from WM_USER of the spanning reports.
-constexpr uint32_t kNotifyJoining = 0x29;
-constexpr uint32_t kNotifyJoinDoneSize = 0x2B;
-constexpr uint32_t kNotifyJoinDoneName = 0x2C;
-constexpr uint32_t kNotifySplitting = 0x3D;
-constexpr uint32_t kNotifySplitted = 0x3E;
 
 // Whether the drive of path has room for size bytes (an unknown free space
 // is not held against it).

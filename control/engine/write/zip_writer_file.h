@@ -37,6 +37,7 @@
 #include <cstdint>
 #include <string>
 
+#include "control/engine/common/notify.h"  // the writer's reports (kNotifyFileZipped ...)
 #include "control/engine/write/zip_writer.h"
 #include "platform/types.h"
 
@@ -46,11 +47,6 @@ namespace vz::engine {
 constexpr uint64_t kMinDeflateLength = 37;
 // The largest file the writer takes: sizes travel as signed 32-bit values.
 constexpr uint64_t kMaxEntryLength = 0x7FFFFFFFull;
-// Message offsets from WM_USER of the writer's reports.
-constexpr uint32_t kNotifyFileZipped = 0x2D;  // wParam: compression rate; lParam: file name
-constexpr uint32_t kNotifyDeleting = 0x2F;    // lParam: entry name
-constexpr uint32_t kNotifyWriting = 0x30;     // lParam: archive name
-constexpr uint32_t kNotifyEncrypt = 0x42;     // wParam: percent of the entry done; lParam: entry name
 
 // A file on disk to be written as an entry.
 struct DiskFile {
