@@ -187,11 +187,4 @@ std::string ansiToOem(std::string_view s) {
   return utf8ToCp437(s);
 }
 
-std::string archiveNameToUtf8(std::string_view raw, uint16_t generalPurposeFlags) {
-  // Bit 11 of the general-purpose flags: the name is stored in UTF-8.
-  constexpr uint16_t kUtf8NameFlag = 0x0800;
-  if ((generalPurposeFlags & kUtf8NameFlag) != 0 || isValidUtf8(raw)) return std::string(raw);
-  return cp437ToUtf8(raw);
-}
-
 }  // namespace vz

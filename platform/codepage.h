@@ -1,6 +1,5 @@
 // Code pages. The platform's "ANSI code page" is UTF-8; the "OEM code page"
-// is CP437. Names read from archives are UTF-8 when general-purpose bit 11
-// is set or when their bytes are valid UTF-8, otherwise CP437.
+// is CP437.
 #pragma once
 
 #include <cstdint>
@@ -19,8 +18,5 @@ std::string utf8ToCp437(std::string_view s);
 // converted twice is not garbled.
 std::string oemToAnsi(std::string_view s);
 std::string ansiToOem(std::string_view s);
-// A raw name from an archive as UTF-8: bit 11 (0x0800) of the flags or valid
-// UTF-8 bytes keep it, otherwise it is decoded as CP437.
-std::string archiveNameToUtf8(std::string_view raw, uint16_t generalPurposeFlags);
 
 }  // namespace vz

@@ -17,12 +17,12 @@
 #include "control/engine/format/crc32.h"
 #include "control/engine/decode/decode_io.h"
 #include "control/engine/format/dos_time.h"
+#include "control/engine/format/entry_name.h"
 #include "control/engine/extract/extract_paths.h"
 #include "control/engine/decode/inflate.h"
 #include "control/engine/format/zip_crypto.h"
 #include "control/engine/format/zip_records.h"
 #include "platform/attributes.h"
-#include "platform/codepage.h"
 #include "platform/drives.h"
 #include "platform/file.h"
 #include "platform/paths.h"
@@ -133,10 +133,7 @@ struct RunState {
 
 // The archive name as a file-system name: UTF-8 names (flag bit 11, or text
 // that is valid UTF-8) as they are, others read as the OEM code page.
-std::string nativeName(const std::string& raw, uint16_t flags) {
-  if ((flags & kFlagUtf8Name) || isValidUtf8(raw)) return raw;
-  return cp437ToUtf8(raw);
-}
+std::string nativeName(const std::string& raw, uint16_t flags) { return entryNameToUtf8(raw, flags); }
 
 bool existingIsNewer(const std::string& path, uint16_t time, uint16_t date) {
   const auto mtime = getFileTime(path);

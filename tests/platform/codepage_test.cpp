@@ -66,7 +66,7 @@ TEST(CodePage, Utf8Validation) {
   for (const char* s : invalid) EXPECT_FALSE(vz::isValidUtf8(s)) << s;
 }
 
-TEST(CodePage, ConversionsAndArchiveNames) {
+TEST(CodePage, Conversions) {
   vz::test::ScopedRoot root;
   // Characters CP437 has no place for, and broken bytes, become "_".
   EXPECT_EQ(vz::utf8ToCp437("a€中b"), "a__b");
@@ -77,11 +77,6 @@ TEST(CodePage, ConversionsAndArchiveNames) {
   EXPECT_EQ(vz::oemToAnsi(once), once);
   EXPECT_EQ(vz::ansiToOem("ÄRGER.TXT"), "\x8E""RGER.TXT");
   EXPECT_EQ(vz::ansiToOem("\x8E""RGER"), "\x8E""RGER");  // not UTF-8: already OEM
-  // Archive names: bit 11 keeps the bytes; valid UTF-8 is kept; otherwise CP437.
-  EXPECT_EQ(vz::archiveNameToUtf8("\x81""ber.txt", 0), "über.txt");
-  EXPECT_EQ(vz::archiveNameToUtf8("\x81""ber.txt", 0x0800), "\x81""ber.txt");
-  EXPECT_EQ(vz::archiveNameToUtf8("über.txt", 0), "über.txt");
-  EXPECT_EQ(vz::archiveNameToUtf8("plain/name.txt", 0x0008), "plain/name.txt");
 }
 
 }  // namespace

@@ -35,6 +35,11 @@ size_t withoutCutSequence(std::string_view s) {
 
 }  // namespace
 
+std::string entryNameToUtf8(std::string_view raw, uint16_t flags) {
+  if ((flags & kFlagUtf8Name) != 0 || isValidUtf8(raw)) return std::string(raw);
+  return cp437ToUtf8(raw);
+}
+
 std::string_view dropCutUtf8Tail(std::string_view s) { return s.substr(0, withoutCutSequence(s)); }
 
 std::string_view utf8Prefix(std::string_view s, size_t maxBytes) {
@@ -65,11 +70,11 @@ void processEntryNameInto(std::string_view kept, size_t storedLength, uint16_t f
     // fragment so that the rest is still read as UTF-8 and not as CP437.
     const std::string_view whole = kept.substr(0, withoutCutSequence(kept));
     if ((flags & kFlagUtf8Name) || isValidUtf8(whole))
-      out = archiveNameToUtf8(whole, static_cast<uint16_t>(flags | kFlagUtf8Name));
+      out = entryNameToUtf8(whole, static_cast<uint16_t>(flags | kFlagUtf8Name));
     else
-      out = archiveNameToUtf8(kept, flags);
+      out = entryNameToUtf8(kept, flags);
   } else {
-    out = archiveNameToUtf8(kept, flags);
+    out = entryNameToUtf8(kept, flags);
   }
   charUpper(out);
   std::replace(out.begin(), out.end(), '/', '\\');

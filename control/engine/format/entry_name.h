@@ -20,6 +20,11 @@ namespace vz::engine {
 // The longest name kept, in stored bytes.
 constexpr size_t kMaxNameBytes = 1023;
 
+// A stored name as UTF-8 text, nothing else changed: names with
+// general-purpose bit 11 (kFlagUtf8Name) set, and names whose bytes are valid
+// UTF-8, are kept; other names are CP437 and converted.
+std::string entryNameToUtf8(std::string_view raw, uint16_t flags);
+
 // The processed form of a stored name. storedLength is the name's full
 // length; kept holds its first min(storedLength, 1023) bytes. cut is set when
 // bytes were dropped.

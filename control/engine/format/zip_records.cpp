@@ -2,77 +2,83 @@
 // zip_records.h).
 #include "control/engine/format/zip_records.h"
 
+#include "control/engine/format/bounded_reader.h"
+
 namespace vz::engine {
 
 namespace {
 
-bool hasRecord(std::span<const uint8_t> bytes, size_t size, uint32_t signature) {
-  return bytes.size() >= size && signatureAt(bytes.data()) == signature;
+// A reader over the record of size bytes at the start of bytes, when they
+// hold one that starts with the signature.
+std::optional<BoundedReader> recordAt(std::span<const uint8_t> bytes, size_t size, uint32_t signature) {
+  const BoundedReader r = BoundedReader(bytes).sub(0, size);
+  if (!r.ok() || r.le32(0) != signature) return std::nullopt;
+  return r;
 }
 
 }  // namespace
 
 std::optional<LocalHeader> parseLocalHeader(std::span<const uint8_t> bytes) {
-  if (!hasRecord(bytes, kLocalHeaderSize, kLocalHeaderSignature)) return std::nullopt;
-  const uint8_t* p = bytes.data();
+  const std::optional<BoundedReader> p = recordAt(bytes, kLocalHeaderSize, kLocalHeaderSignature);
+  if (!p) return std::nullopt;
   LocalHeader h;
-  h.versionNeeded = loadLe16(p + local_field::kVersionNeeded);
-  h.flags = loadLe16(p + local_field::kFlags);
-  h.method = loadLe16(p + local_field::kMethod);
-  h.time = loadLe16(p + local_field::kTime);
-  h.date = loadLe16(p + local_field::kDate);
-  h.crc32 = loadLe32(p + local_field::kCrc32);
-  h.compressedSize = loadLe32(p + local_field::kCompressedSize);
-  h.uncompressedSize = loadLe32(p + local_field::kUncompressedSize);
-  h.nameLength = loadLe16(p + local_field::kNameLength);
-  h.extraLength = loadLe16(p + local_field::kExtraLength);
+  h.versionNeeded = p->le16(local_field::kVersionNeeded);
+  h.flags = p->le16(local_field::kFlags);
+  h.method = p->le16(local_field::kMethod);
+  h.time = p->le16(local_field::kTime);
+  h.date = p->le16(local_field::kDate);
+  h.crc32 = p->le32(local_field::kCrc32);
+  h.compressedSize = p->le32(local_field::kCompressedSize);
+  h.uncompressedSize = p->le32(local_field::kUncompressedSize);
+  h.nameLength = p->le16(local_field::kNameLength);
+  h.extraLength = p->le16(local_field::kExtraLength);
   return h;
 }
 
 std::optional<CentralHeader> parseCentralHeader(std::span<const uint8_t> bytes) {
-  if (!hasRecord(bytes, kCentralHeaderSize, kCentralHeaderSignature)) return std::nullopt;
-  const uint8_t* p = bytes.data();
+  const std::optional<BoundedReader> p = recordAt(bytes, kCentralHeaderSize, kCentralHeaderSignature);
+  if (!p) return std::nullopt;
   CentralHeader h;
-  h.versionMadeBy = loadLe16(p + central_field::kVersionMadeBy);
-  h.versionNeeded = loadLe16(p + central_field::kVersionNeeded);
-  h.flags = loadLe16(p + central_field::kFlags);
-  h.method = loadLe16(p + central_field::kMethod);
-  h.time = loadLe16(p + central_field::kTime);
-  h.date = loadLe16(p + central_field::kDate);
-  h.crc32 = loadLe32(p + central_field::kCrc32);
-  h.compressedSize = loadLe32(p + central_field::kCompressedSize);
-  h.uncompressedSize = loadLe32(p + central_field::kUncompressedSize);
-  h.nameLength = loadLe16(p + central_field::kNameLength);
-  h.extraLength = loadLe16(p + central_field::kExtraLength);
-  h.commentLength = loadLe16(p + central_field::kCommentLength);
-  h.diskNumberStart = loadLe16(p + central_field::kDiskNumberStart);
-  h.internalAttributes = loadLe16(p + central_field::kInternalAttributes);
-  h.externalAttributes = loadLe32(p + central_field::kExternalAttributes);
-  h.localHeaderOffset = loadLe32(p + central_field::kLocalHeaderOffset);
+  h.versionMadeBy = p->le16(central_field::kVersionMadeBy);
+  h.versionNeeded = p->le16(central_field::kVersionNeeded);
+  h.flags = p->le16(central_field::kFlags);
+  h.method = p->le16(central_field::kMethod);
+  h.time = p->le16(central_field::kTime);
+  h.date = p->le16(central_field::kDate);
+  h.crc32 = p->le32(central_field::kCrc32);
+  h.compressedSize = p->le32(central_field::kCompressedSize);
+  h.uncompressedSize = p->le32(central_field::kUncompressedSize);
+  h.nameLength = p->le16(central_field::kNameLength);
+  h.extraLength = p->le16(central_field::kExtraLength);
+  h.commentLength = p->le16(central_field::kCommentLength);
+  h.diskNumberStart = p->le16(central_field::kDiskNumberStart);
+  h.internalAttributes = p->le16(central_field::kInternalAttributes);
+  h.externalAttributes = p->le32(central_field::kExternalAttributes);
+  h.localHeaderOffset = p->le32(central_field::kLocalHeaderOffset);
   return h;
 }
 
 std::optional<EndRecord> parseEndRecord(std::span<const uint8_t> bytes) {
-  if (!hasRecord(bytes, kEndRecordSize, kEndRecordSignature)) return std::nullopt;
-  const uint8_t* p = bytes.data();
+  const std::optional<BoundedReader> p = recordAt(bytes, kEndRecordSize, kEndRecordSignature);
+  if (!p) return std::nullopt;
   EndRecord r;
-  r.thisDisk = loadLe16(p + end_field::kThisDisk);
-  r.directoryDisk = loadLe16(p + end_field::kDirectoryDisk);
-  r.entriesOnDisk = loadLe16(p + end_field::kEntriesOnDisk);
-  r.totalEntries = loadLe16(p + end_field::kTotalEntries);
-  r.directorySize = loadLe32(p + end_field::kDirectorySize);
-  r.directoryOffset = loadLe32(p + end_field::kDirectoryOffset);
-  r.commentLength = loadLe16(p + end_field::kCommentLength);
+  r.thisDisk = p->le16(end_field::kThisDisk);
+  r.directoryDisk = p->le16(end_field::kDirectoryDisk);
+  r.entriesOnDisk = p->le16(end_field::kEntriesOnDisk);
+  r.totalEntries = p->le16(end_field::kTotalEntries);
+  r.directorySize = p->le32(end_field::kDirectorySize);
+  r.directoryOffset = p->le32(end_field::kDirectoryOffset);
+  r.commentLength = p->le16(end_field::kCommentLength);
   return r;
 }
 
 std::optional<DataDescriptor> parseDataDescriptor(std::span<const uint8_t> bytes) {
-  if (!hasRecord(bytes, kDescriptorSize, kDescriptorSignature)) return std::nullopt;
-  const uint8_t* p = bytes.data();
+  const std::optional<BoundedReader> p = recordAt(bytes, kDescriptorSize, kDescriptorSignature);
+  if (!p) return std::nullopt;
   DataDescriptor d;
-  d.crc32 = loadLe32(p + descriptor_field::kCrc32);
-  d.compressedSize = loadLe32(p + descriptor_field::kCompressedSize);
-  d.uncompressedSize = loadLe32(p + descriptor_field::kUncompressedSize);
+  d.crc32 = p->le32(descriptor_field::kCrc32);
+  d.compressedSize = p->le32(descriptor_field::kCompressedSize);
+  d.uncompressedSize = p->le32(descriptor_field::kUncompressedSize);
   return d;
 }
 

@@ -8,9 +8,10 @@
 
 #include "control/engine/read/archive_input.h"
 #include "control/engine/common/notify.h"
+#include "control/engine/format/bounded_reader.h"
+#include "control/engine/format/entry_name.h"
 #include "control/engine/format/zip_records.h"
 #include "platform/charcase.h"
-#include "platform/codepage.h"
 #include "platform/file.h"
 #include "platform/paths.h"
 
@@ -29,7 +30,7 @@ int64_t scanForward(ArchiveInput& in, int64_t from, const std::function<bool(int
   std::vector<uint8_t> buf(kScanChunk);
   const int64_t size = in.size();
   int64_t pos = from;
-  while (pos >= 0 && size - pos >= static_cast<int64_t>(kSignatureSize)) {
+  while (rangeFits(pos, kSignatureSize, size)) {
     const size_t n = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(kScanChunk), size - pos));
     if (!in.seek(pos) || !in.read(buf.data(), n)) return -1;
     for (size_t i = 0; i + kSignatureSize <= n; ++i) {
@@ -122,7 +123,7 @@ class Loader {
     e->nameLength = h.nameLength;
     e->localExtraLength = h.extraLength;
     e->localHeaderOffset = static_cast<uint32_t>(pos);
-    e->displayName = archiveNameToUtf8(e->name, h.flags);
+    e->displayName = entryNameToUtf8(e->name, h.flags);
 
     const int64_t dataStart = in_.tell();
     int64_t next = dataStart + h.compressedSize;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 
+#include "control/engine/format/bounded_reader.h"
 #include "control/engine/format/entry_name.h"
 #include "platform/codepage.h"
 #include "platform/file.h"
@@ -159,7 +160,7 @@ std::string DirectoryReader::archiveComment(size_t limit) {
   std::string out;
   if (endPosition_ < 0) return out;
   const int64_t at = endPosition_ + static_cast<int64_t>(kEndRecordSize);
-  const int64_t avail = std::max<int64_t>(0, input_.size() - at);
+  const int64_t avail = rangeFits(at, 0, input_.size()) ? input_.size() - at : 0;
   const size_t n = std::min({static_cast<size_t>(end_.commentLength), static_cast<size_t>(avail), limit});
   if (n == 0) return out;
   out.resize(n);
@@ -176,8 +177,8 @@ void DirectoryReader::rewind() {
 }
 
 bool DirectoryReader::skipChecked(int64_t n) {
-  const int64_t to = input_.tell() + n;
-  return to <= input_.size() && input_.seek(to);
+  const int64_t from = input_.tell();
+  return rangeFits(from, n, input_.size()) && input_.seek(from + n);
 }
 
 bool DirectoryReader::readName(uint16_t length, uint16_t flags, std::string& out, bool& cut) {

@@ -5,8 +5,9 @@
 #include <optional>
 
 #include "control/engine/common/notify.h"
+#include "control/engine/format/bounded_reader.h"
+#include "control/engine/format/entry_name.h"
 #include "control/engine/format/zip_records.h"
-#include "platform/codepage.h"
 
 namespace vz::engine {
 
@@ -23,11 +24,11 @@ uint32_t signatureAt(File& f, int64_t pos, bool* ok) {
 
 std::optional<LocalHeader> headerAt(File& f, int64_t pos, int64_t size) {
   uint8_t raw[kLocalHeaderSize];
-  if (pos < 0 || pos + static_cast<int64_t>(kLocalHeaderSize) > size) return std::nullopt;
+  if (!rangeFits(pos, kLocalHeaderSize, size)) return std::nullopt;
   if (f.readAt(pos, raw, sizeof raw) != static_cast<int64_t>(sizeof raw)) return std::nullopt;
   std::optional<LocalHeader> h = parseLocalHeader(raw);
   if (!h || h->nameLength == 0) return std::nullopt;
-  if (pos + static_cast<int64_t>(kLocalHeaderSize) + h->nameLength + h->extraLength > size) return std::nullopt;
+  if (!rangeFits(pos, static_cast<int64_t>(kLocalHeaderSize) + h->nameLength + h->extraLength, size)) return std::nullopt;
   return h;
 }
 
@@ -35,7 +36,7 @@ std::optional<LocalHeader> headerAt(File& f, int64_t pos, int64_t size) {
 // starts; -1 when there is none.
 int64_t findHeader(File& f, int64_t from, int64_t size) {
   std::vector<uint8_t> buf(kSearchChunk);
-  for (int64_t pos = std::max<int64_t>(from, 0); pos + static_cast<int64_t>(kSignatureSize) <= size;) {
+  for (int64_t pos = std::max<int64_t>(from, 0); rangeFits(pos, kSignatureSize, size);) {
     const size_t n = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(kSearchChunk), size - pos));
     if (f.readAt(pos, buf.data(), n) != static_cast<int64_t>(n)) return -1;
     for (size_t i = 0; i + kSignatureSize <= n; ++i) {
@@ -61,7 +62,7 @@ bool descriptorAt(File& f, int64_t at, DataDescriptor& d) {
 // distance from the data; -1 when there is none.
 int64_t findDescriptor(File& f, int64_t dataStart, int64_t size, DataDescriptor& d) {
   std::vector<uint8_t> buf(kSearchChunk);
-  for (int64_t pos = dataStart; pos + static_cast<int64_t>(kDescriptorSize) <= size;) {
+  for (int64_t pos = dataStart; rangeFits(pos, kDescriptorSize, size);) {
     const size_t n = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(kSearchChunk), size - pos));
     if (f.readAt(pos, buf.data(), n) != static_cast<int64_t>(n)) return -1;
     for (size_t i = 0; i + kSignatureSize <= n; ++i) {
@@ -100,7 +101,7 @@ std::unique_ptr<ArchiveEntry> entryAt(File& f, int64_t pos, int64_t size, int64_
   e->localExtraLength = e->centralExtraLength = h->extraLength;
   e->centralExtra = e->localExtra;
   e->localHeaderOffset = static_cast<uint32_t>(pos);
-  e->displayName = archiveNameToUtf8(e->name, h->flags);
+  e->displayName = entryNameToUtf8(e->name, h->flags);
   const int64_t dataStart = nameAt + h->nameLength + h->extraLength;
   *end = dataStart + h->compressedSize;
   if (h->flags & kFlagDataDescriptor) {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "control/engine/format/bounded_reader.h"
 #include "control/engine/format/zip_records.h"
 #include "platform/profile.h"
 
@@ -247,13 +248,15 @@ bool locateSfxPayload(const File& f, SfxPayload& out, int* archiveStatus) {
   // else the central directory itself.
   int64_t start = out.centralOffset;
   int64_t pos = out.centralOffset;
+  const FileRegion file(f);
   for (uint32_t i = 0; i < out.totalEntries; ++i) {
     uint8_t c[kCentralHeaderSize];
-    if (f.readAt(pos, c, sizeof c) != static_cast<int64_t>(sizeof c)) break;
-    if (loadLe32(c) != kCentralHeaderSignature) break;
-    start = std::min(start, static_cast<int64_t>(loadLe32(c + central_field::kLocalHeaderOffset)) + out.extraBytes);
-    pos += static_cast<int64_t>(kCentralHeaderSize) + loadLe16(c + central_field::kNameLength) +
-           loadLe16(c + central_field::kExtraLength) + loadLe16(c + central_field::kCommentLength);
+    if (!file.read(pos, c, sizeof c)) break;
+    const BoundedReader header{std::span<const uint8_t>(c)};
+    if (header.le32(0) != kCentralHeaderSignature) break;
+    start = std::min(start, static_cast<int64_t>(header.le32(central_field::kLocalHeaderOffset)) + out.extraBytes);
+    pos += static_cast<int64_t>(kCentralHeaderSize) + header.le16(central_field::kNameLength) +
+           header.le16(central_field::kExtraLength) + header.le16(central_field::kCommentLength);
   }
   out.configOffset = start - static_cast<int64_t>(kSfxConfigSize);
   return out.configOffset >= 0;

@@ -259,6 +259,13 @@ TEST(EntryNames, ProcessingUpperCasesAndTurnsSlashes) {
   EXPECT_EQ(processEntryName("\xC3\xA4.txt", 6, 0x0800, &cut), "\xC3\x84.TXT");
 }
 
+TEST(EntryNames, Bit11OrValidUtf8KeepTheBytesOtherNamesAreCp437) {
+  EXPECT_EQ(entryNameToUtf8("\x81""ber.txt", 0), "über.txt");
+  EXPECT_EQ(entryNameToUtf8("\x81""ber.txt", kFlagUtf8Name), "\x81""ber.txt");
+  EXPECT_EQ(entryNameToUtf8("über.txt", 0), "über.txt");
+  EXPECT_EQ(entryNameToUtf8("plain/name.txt", 0x0008), "plain/name.txt");
+}
+
 TEST(EntryNames, LongNamesAreCutAt1023BytesWithoutSplittingACharacter) {
   bool cut = false;
   const std::string ascii(1023, 'a');
