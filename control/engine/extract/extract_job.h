@@ -88,18 +88,25 @@ class ExtractJob {
   bool selects(const CentralEntry& e, bool& lastWanted) const;
   void processEntry(const Selected& sel);
   // The output path of a file entry in Normal and View mode; false when the
-  // entry ends here (directory entry, empty name, refused path), with the
-  // entry counted.
+  // entry ends here: a folder entry (its folder made; done), or an empty
+  // name or refused path (counted).
   bool mapOutput(const LocalEntry& local, const EntryFacts& f, std::string& path);
   // Tests the password of an encrypted entry, asking as allowed. True when
   // the entry can be decoded (keys set); false when it was skipped or
-  // failed (counted).
-  bool unlock(const LocalEntry& local, const EntryFacts& f, ZipKeys& keys);
+  // failed (counted). currentFailed: the current password passed the
+  // header check but its data came out wrong, so it is taken as rejected
+  // and not tried again before the question.
+  bool unlock(const LocalEntry& local, const EntryFacts& f, ZipKeys& keys, bool currentFailed);
   // Applies the overwrite mode to an existing file; true to extract (path
   // may be changed by Rename), false to skip.
   bool decideExisting(std::string& path, const EntryFacts& f);
   bool entryIsNewer(const std::string& path, const EntryFacts& f) const;
-  // Extracts one member into path (ignored in the test run); its status.
+  // extractMember's result for an encrypted entry whose data came out wrong
+  // (the file it wrote is deleted): the password is wrong after all. Never
+  // a status of the run.
+  static constexpr int16_t kWrongKeys = -1;
+  // Extracts one member into path (ignored in the test run); its status,
+  // or kWrongKeys.
   int16_t extractMember(const std::string& name, const EntryFacts& f, const std::string& path, ZipKeys* keys,
                         int64_t dataPosition);
   int16_t createOutput(File& out, const std::string& path);

@@ -24,6 +24,28 @@
 //      verdict is not consulted: a damaged stream shows in these checks.
 //   6. ZNCloseFile(status is 0); in the test run ZNTest(status), and the
 //      temporary file is deleted.
+//
+// A wrong password: the header check compares one byte (or two) of the
+// decrypted encryption header, so about one wrong password in 128 passes
+// it, and the entry's data then comes out as garbage. An encrypted entry
+// whose data fails the checks of step 5 (or, declared empty, does not
+// decode at all) is therefore taken as a wrong password rather than as a
+// damaged entry: ZNCloseFile(FALSE) ends the attempt (no ZNTest), the file
+// it wrote is deleted (the temporary file, or the partly written output
+// file, so that nothing damaged stays behind), and the entry goes back to
+// the password question as for a password the header check refused: with
+// the retry text, or skipped when asking is off or answered Never. A retry
+// writes the file again from the start.
+//
+// Folder entries: a name that ends with a separator, or an entry declared
+// empty whose external attributes carry the DOS folder bit (0x10; archives
+// made on DOS and Windows hosts may name a folder without the trailing
+// separator). A folder entry creates its folder and is done, whatever data
+// it carries (some writers deflate an empty folder entry into two bytes); it
+// never counts as skipped.
+//
+// An entry whose local header has an empty name is extracted under its
+// central name, in every mode alike.
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -53,6 +75,8 @@ constexpr uint32_t kRestoredAttributeMask = 0x7F;
 constexpr unsigned kNewFileMode = 0666;
 // The longest password the read side keeps.
 constexpr size_t kMaxReaderPassword = 79;
+// The DOS folder attribute in the low byte of the external attributes.
+constexpr uint32_t kFolderAttribute = 0x10;
 
 LParam textParam(const std::string& s) { return reinterpret_cast<LParam>(s.c_str()); }
 
@@ -63,10 +87,16 @@ std::string storedFormOf(const std::string& processed) {
   return out;
 }
 
-// A directory entry is complete without data: sizes and CRC 0 (a
-// compressed size of 12 is an encrypted empty entry's header).
-bool emptyDirectoryEntry(const EntryFacts& f) {
-  return (f.compressedSize == 0 || f.compressedSize == 12) && f.uncompressedSize == 0 && f.crc == 0;
+// A folder only by its DOS attributes: no trailing separator, the folder
+// bit set and nothing declared to come out of it (an entry with data stays
+// a file, as the attributes alone are not trusted over the data).
+bool folderByAttributes(const EntryFacts& f) {
+  return (f.externalAttributes & kFolderAttribute) != 0 && f.uncompressedSize == 0;
+}
+
+// A decoder result that says the data is no valid stream of its method.
+bool isDataError(DecodeStatus s) {
+  return s == DecodeStatus::BadData || s == DecodeStatus::BadBlockType || s == DecodeStatus::BadShannonFano;
 }
 
 // The path a name typed in the rename dialog stands for: a bare name stays
@@ -90,17 +120,16 @@ void ExtractJob::processEntry(const Selected& sel) {
     skip();
     return;
   }
+  // A local header without a name: the central name names the entry.
+  if (local.name.empty()) local.name = sel.name;
   const EntryFacts f = entryFactsOf(local.header, sel.header);
-  const bool directoryEntry = !local.name.empty() && local.name.back() == '\\';
+  const bool directoryEntry = (!local.name.empty() && local.name.back() == '\\') || folderByAttributes(f);
 
   std::string path;
   switch (opt_.mode) {
     case ExtractMode::Test:
     case ExtractMode::ToFile:
-      if (directoryEntry) {
-        if (!emptyDirectoryEntry(f)) skip();
-        return;
-      }
+      if (directoryEntry) return;  // nothing to write or test: done
       path = opt_.destFile;  // empty in the test run: a temporary file is made
       break;
     case ExtractMode::Normal:
@@ -111,7 +140,7 @@ void ExtractJob::processEntry(const Selected& sel) {
 
   ZipKeys keys;
   const bool encrypted = (f.flags & kFlagEncrypted) != 0;
-  if (encrypted && !unlock(local, f, keys)) return;
+  if (encrypted && !unlock(local, f, keys, false)) return;
   const int64_t dataPosition = local.dataOffset + (encrypted ? static_cast<int64_t>(kEncryptionHeaderSize) : 0);
 
   if (opt_.mode != ExtractMode::Test) {
@@ -130,7 +159,11 @@ void ExtractJob::processEntry(const Selected& sel) {
     }
   }
 
-  const int16_t s = extractMember(local.name, f, path, encrypted ? &keys : nullptr, dataPosition);
+  int16_t s = extractMember(local.name, f, path, encrypted ? &keys : nullptr, dataPosition);
+  while (s == kWrongKeys) {  // the password passed the header check by chance
+    if (!unlock(local, f, keys, true)) return;
+    s = extractMember(local.name, f, path, &keys, dataPosition);
+  }
   if (s == kSkipped) {
     skip();
   } else if (s != kOk) {
@@ -147,14 +180,20 @@ void ExtractJob::processEntry(const Selected& sel) {
 }
 
 bool ExtractJob::mapOutput(const LocalEntry& local, const EntryFacts& f, std::string& path) {
-  const EntryPath p = mapEntryPath(local.name);
+  EntryPath p = mapEntryPath(local.name);
+  if (!p.directoryEntry && folderByAttributes(f)) {
+    if (!p.file.empty()) p.folders.push_back(std::move(p.file));
+    p.file.clear();
+    p.directoryEntry = true;
+  }
   std::string folder;
   if (p.directoryEntry) {
     if (!opt_.dropPaths && !folders_->ensure(p.folders, folder)) {
       fail(kCrcError);
       return false;
     }
-    if (!emptyDirectoryEntry(f) || (!opt_.dropPaths && p.folders.empty())) skip();
+    // A name with no folder left to make ("\", "..\") names nothing.
+    if (!opt_.dropPaths && p.folders.empty()) skip();
     return false;
   }
   if (p.file.empty()) {
@@ -179,16 +218,20 @@ bool ExtractJob::mapOutput(const LocalEntry& local, const EntryFacts& f, std::st
   return true;
 }
 
-bool ExtractJob::unlock(const LocalEntry& local, const EntryFacts& f, ZipKeys& keys) {
+bool ExtractJob::unlock(const LocalEntry& local, const EntryFacts& f, ZipKeys& keys, bool currentFailed) {
   EncryptionHeader header{};
   if (f.compressedSize < kEncryptionHeaderSize || !reader_.input().seek(local.dataOffset) ||
       !reader_.input().read(header.data(), header.size())) {
     fail(kCrcError);
     return false;
   }
-  bool rejected = !st_.password.empty();  // a password given for the call and failing counts as rejected
+  // A password given for the call and failing counts as rejected, and so
+  // does one that passed the header check but not the data's checks.
+  bool rejected = currentFailed || !st_.password.empty();
+  bool untried = !currentFailed;
   for (;;) {
-    if (tryPassword(st_.password, header.data(), f.crc, f.time, &keys)) return true;
+    if (untried && tryPassword(st_.password, header.data(), f.crc, f.time, &keys)) return true;
+    untried = true;
     if (!st_.askPassword || st_.passwordAnswer == kPasswordSkipAll) {
       skip();
       return false;
@@ -342,7 +385,7 @@ int16_t ExtractJob::extractMember(const std::string& name, const EntryFacts& f, 
   notify(st_, kNotifyOpenFile, 0, textParam(name));
   DecodeHooks hooks;
   if (st_.pump) hooks.pump = [] { pumpMessages(); };
-  (void)decodeEntryData(f.method, f.flags, f.uncompressedSize, source, sink, &hooks);
+  const DecodeStatus decoded = decodeEntryData(f.method, f.flags, f.uncompressedSize, source, sink, &hooks);
 
   if (!sink.finish()) {
     notify(st_, kNotifyCloseFile, 0, textParam(name));
@@ -354,6 +397,16 @@ int16_t ExtractJob::extractMember(const std::string& name, const EntryFacts& f, 
   if (!test) notify(st_, kNotifyExpanding, 100, textParam(name));
   out.close();
 
+  const bool damaged = sink.overran() || sink.total() < f.uncompressedSize ||
+                       (f.uncompressedSize != 0 && sink.crc() != f.crc);
+  // Encrypted: bad data means a wrong password that passed the header check
+  // (an entry declared empty has no CRC to show it, only its decoding).
+  if (keys && (damaged || (f.uncompressedSize == 0 && isDataError(decoded)))) {
+    notify(st_, kNotifyCloseFile, 0, textParam(name));
+    removeFile(path);
+    return kWrongKeys;
+  }
+
   if (!test) {
     if (const std::optional<std::time_t> t = timeOfDosDateTime(combineDosDateTime(f.time, f.date)))
       setFileTime(path, *t);
@@ -361,8 +414,6 @@ int16_t ExtractJob::extractMember(const std::string& name, const EntryFacts& f, 
       setFileAttributes(path, attributes);
   }
 
-  const bool damaged = sink.overran() || sink.total() < f.uncompressedSize ||
-                       (f.uncompressedSize != 0 && sink.crc() != f.crc);
   const int16_t status = damaged ? kCrcError : kOk;
   notify(st_, kNotifyCloseFile, status == kOk ? 1 : 0, textParam(name));
   if (test) {

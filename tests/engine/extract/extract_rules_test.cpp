@@ -210,9 +210,10 @@ TEST_F(ExtractRules, DirectoryEntriesSkippedAndDamagedEntries) {
   b.entries.resize(1);
   EXPECT_EQ(unzip(archive(b), file("out3")), 0);
   EXPECT_TRUE(fs::is_directory(file("out3/DOCS")));
-  // A directory entry carrying data is skipped.
+  // A directory entry carrying data is a folder all the same (not skipped).
   b.entries[0].data = "x";
-  EXPECT_EQ(unzip(archive(b), file("out4")), 10);
+  EXPECT_EQ(unzip(archive(b), file("out4")), 0);
+  EXPECT_TRUE(fs::is_directory(file("out4/DOCS")));
   // A bad local header: 3 for that entry, the others go on.
   ZipBuilder c;
   c.entries = {entry("A.TXT", "a"), entry("B.TXT", "b")};
