@@ -24,7 +24,6 @@ class QxExtract : public ::testing::Test {
     writeFile(work.file("a.txt"), std::string(3000, 'a'));
     writeFile(work.file("b.txt"), "bee");
     ASSERT_EQ(run({"zip", "-q", "plain.zip", "a.txt", "b.txt"}, nullptr, nullptr, work.path()), 0);
-    ASSERT_EQ(run({"zip", "-q", "-e", "-P", "pw", "enc.zip", "b.txt"}, nullptr, nullptr, work.path()), 0);
   }
   QxRun qx(std::vector<std::string> words) {
     words.insert(words.begin(), binDir() + "/qx");
@@ -68,11 +67,19 @@ TEST_F(QxExtract, UnzipFilesWithEventsAndTheReplaceQuestion) {
   EXPECT_EQ(readFile(work.file("SINGLE.TXT")).size(), 3u);
 }
 
+// The archive (made by zip -e with the password "pw", see
+// tests/qx/data/README.md) is one whose encryption header the empty password
+// passes by chance: the data then fails its CRC, the empty password counts
+// as wrong and the prompt asks with its retry text. A fixed archive, as a
+// fresh one passes the empty password only about once in 128 times.
 TEST_F(QxExtract, FullTestWithThePasswordPrompt) {
-  const std::string zip = work.file("enc.zip");
+  const std::string zip = std::string(VZ_TEST_DATA_DIR) + "/qx/data/enc_empty_password_passes_check.zip";
   QxRun r = qx({"--answers", answers("retry pw\n"), "--events", "IsZIPFileSlow", zip, "", "1", "1"});
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "ZNOpenFile\tB.TXT\nZNCloseFile\tB.TXT\t1\nZNTest\tB.TXT\t1\n0\n");
+  EXPECT_EQ(r.out,
+            "ZNOpenFile\tB.TXT\nZNCloseFile\tB.TXT\t0\n"
+            "ZNOpenFile\tB.TXT\nZNCloseFile\tB.TXT\t1\nZNTest\tB.TXT\t1\n0\n");
+  EXPECT_NE(r.err.find("is not the good password"), std::string::npos) << r.err;
   // Without answers the prompt gets its close answer (Never): skipped.
   r = qx({"--answers", answers(""), "IsZIPFileSlow", zip, "", "1", "0"});
   EXPECT_EQ(r.out, "10\n");
