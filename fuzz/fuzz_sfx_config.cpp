@@ -43,8 +43,8 @@ const std::string& scratchFolder() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string& path = vz::fuzz::writeInput(data, size);
-  vz::File f;
-  if (!f.open(path, vz::File::Mode::Read)) return 0;
+  vz::engine::ArchiveInput f;
+  if (!f.open(path)) return 0;
   (void)vz::engine::sfxStubLength(f);
   vz::engine::SfxPayload payload;
   if (!vz::engine::locateSfxPayload(f, payload)) return 0;

@@ -13,7 +13,8 @@
 // so a self-extractor also runs from scripts. Ctrl+C during a run is the
 // Cancel button: it asks the configured question.
 //
-// Environment (for tests and unattended use):
+// Test build only (compiled with VZ_SFX_TEST_HOOKS, never into the shipped
+// stub), from the environment:
 //   VZ_SFX_ANSWERS       a file of scripted answers (ui.h's loadAnswersFile)
 //   VZ_SFX_OPEN          a program started (and waited for) with the run
 //                        command's full path instead of the desktop's opener
@@ -30,6 +31,7 @@
 #include <string>
 
 #include "control/engine/sfx/sfx_config.h"
+#include "control/engine/read/archive_input.h"
 #include "platform/file.h"
 #include "platform/folders.h"
 #include "platform/paths.h"
@@ -174,6 +176,8 @@ bool makeDestination(const std::string& dest, sfx::CreatedItems& created) {
 int main() {
   // The user-interface back end.
   const bool terminal = ::isatty(0) && ::isatty(1);
+  long cancelAfter = 0;
+#ifdef VZ_SFX_TEST_HOOKS
   if (const char* answers = std::getenv("VZ_SFX_ANSWERS"); answers && *answers) {
     std::string err;
     auto b = ui::loadAnswersFile(answers, &err);
@@ -181,12 +185,14 @@ int main() {
   } else if (terminal) {
     ui::setBackend(ui::makeTerminalBackend(0, 1));
   }
-  long cancelAfter = 0;
   if (const char* n = std::getenv("VZ_SFX_CANCEL_AFTER")) cancelAfter = std::strtol(n, nullptr, 10);
+#else
+  if (terminal) ui::setBackend(ui::makeTerminalBackend(0, 1));
+#endif
 
   // The configuration block.
-  File self;
-  if (!self.open(kSelf, File::Mode::Read)) return fail(kCorrupted, "", ui::MB_ICONERROR);
+  engine::ArchiveInput self;
+  if (!self.open(kSelf)) return fail(kCorrupted, "", ui::MB_ICONERROR);
   engine::SfxPayload payload;
   int archiveStatus = engine::kSfxLocateNotFound;
   int64_t configOffset = engine::sfxStubLength(self);
@@ -262,6 +268,7 @@ int main() {
   }
   if (!config.runCommand.empty() && !aborted) {
     const std::string full = joinPath(dest, toNativePath(config.runCommand));
+#ifdef VZ_SFX_TEST_HOOKS
     if (const char* opener = std::getenv("VZ_SFX_OPEN"); opener && *opener) {
       LaunchRequest r;
       r.argv = {opener, full};
@@ -270,6 +277,9 @@ int main() {
     } else {
       openDocument(full);
     }
+#else
+    openDocument(full);
+#endif
   }
   if (cleanAfter) leaveDestination();
   return aborted ? kExitCancelled : kExitOk;

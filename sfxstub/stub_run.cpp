@@ -2,26 +2,26 @@
 //
 // The central directory is walked in batches of up to 64 records; each
 // queued entry is read from its local header and written through the
-// engine's inflate decoder (method 8) or copied (method 0), decrypted on the
-// fly when it is encrypted. Entry names go through the extraction rules of
-// the engine (extract_paths.h): "..", empty components, a leading separator
-// and a drive prefix are dropped, ":" becomes "_", and no folder or file
-// outside the destination is ever written.
+// engine's entry input and output (extract_io.h) and its inflate decoder
+// (method 8), or copied (method 0), decrypted on the fly when it is
+// encrypted. Entry names go through the extraction rules of the engine
+// (extract_paths.h): "..", empty components, a leading separator and a drive
+// prefix are dropped, ":" becomes "_", and no folder or file outside the
+// destination is ever written.
 #include "sfxstub/stub_run.h"
-
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <new>
 
-#include "control/engine/format/crc32.h"
 #include "control/engine/decode/decode_io.h"
+#include "control/engine/decode/inflate.h"
+#include "control/engine/extract/extract_io.h"
+#include "control/engine/extract/extract_paths.h"
 #include "control/engine/format/dos_time.h"
 #include "control/engine/format/entry_name.h"
-#include "control/engine/extract/extract_paths.h"
-#include "control/engine/decode/inflate.h"
 #include "control/engine/format/zip_crypto.h"
 #include "control/engine/format/zip_records.h"
+#include "control/engine/read/archive_input.h"
 #include "platform/attributes.h"
 #include "platform/drives.h"
 #include "platform/file.h"
@@ -35,7 +35,6 @@ using namespace vz::engine;
 
 constexpr size_t kBatch = 64;            // central records read per batch
 constexpr size_t kNameBuffer = 260;      // names of this length or more are refused
-constexpr size_t kIoBlock = 24576;       // read and output buffer size
 constexpr uint64_t kFreeSpaceReserve = 8192;  // kept free on the destination drive
 constexpr size_t kPasswordMax = 80;
 
@@ -45,81 +44,17 @@ struct Queued {
   uint32_t externalAttributes;
 };
 
-// Reads an entry's compressed bytes from the archive file, decrypting them
-// when keys are given.
-class ArchiveInput final : public DecodeInput {
- public:
-  ArchiveInput(const File& f, int64_t pos, uint64_t size, ZipKeys* keys)
-      : DecodeInput(size), f_(f), pos_(pos), keys_(keys), buf_(kIoBlock) {}
-
- protected:
-  size_t fetch(const uint8_t** data, size_t maxBytes) override {
-    const size_t n = std::min(maxBytes, buf_.size());
-    const int64_t got = f_.readAt(pos_, buf_.data(), n);
-    if (got <= 0) return 0;
-    pos_ += got;
-    if (keys_) decryptBuffer(*keys_, buf_.data(), static_cast<size_t>(got));
-    *data = buf_.data();
-    return static_cast<size_t>(got);
-  }
-
- private:
-  const File& f_;              // the archive
-  int64_t pos_;                // next byte to read
-  ZipKeys* keys_;              // running keys; null when not encrypted
-  std::vector<uint8_t> buf_;   // the read buffer
+// One entry being extracted: its local header, name and where its data lies.
+struct Entry {
+  LocalHeader header;
+  std::string name;      // "\" separators, as shown in the questions
+  int64_t dataPos = 0;   // first byte behind the header, name and extra field
+  uint32_t externalAttributes = 0;
+  bool encrypted() const { return (header.flags & kFlagEncrypted) != 0; }
 };
 
-// Writes decoded bytes to the output file through a 24,576-byte buffer,
-// updating the CRC and reporting progress at each flush.
-class FileOutput final : public DecodeOutput {
- public:
-  FileOutput(File& f, uint64_t size, const std::string& name, StubUi& ui, bool& aborted)
-      : f_(f), size_(size), name_(name), ui_(ui), aborted_(aborted) {
-    buf_.reserve(kIoBlock);
-  }
-  bool finish() { return drain(); }
-  uint32_t crc() const { return crc_; }
-  bool shortWrite() const { return shortWrite_; }
-
- protected:
-  bool write(const uint8_t* data, size_t count) override {
-    while (count > 0) {
-      const size_t n = std::min(count, kIoBlock - buf_.size());
-      buf_.insert(buf_.end(), data, data + n);
-      data += n;
-      count -= n;
-      if (buf_.size() == kIoBlock && !drain()) return false;
-    }
-    return true;
-  }
-
- private:
-  bool drain() {
-    if (buf_.empty()) return true;
-    crc_ = crc32Update(crc_, buf_.data(), buf_.size());
-    if (!f_.write(buf_.data(), buf_.size())) {
-      shortWrite_ = true;
-      return false;
-    }
-    written_ += buf_.size();
-    buf_.clear();
-    const int pct = size_ == 0 ? 0 : static_cast<int>(std::min<uint64_t>(100, written_ * 100 / size_));
-    ui_.fileProgress(pct, name_);
-    if (ui_.pump()) aborted_ = true;
-    return true;
-  }
-
-  File& f_;                    // the file being written
-  uint64_t size_;              // the entry's uncompressed size
-  const std::string& name_;    // the entry's path, for the progress report
-  StubUi& ui_;
-  bool& aborted_;              // set when the user stops the run
-  std::vector<uint8_t> buf_;   // the output buffer
-  uint64_t written_ = 0;       // bytes written so far
-  uint32_t crc_ = 0;           // CRC-32 of the bytes written
-  bool shortWrite_ = false;    // a write failed
-};
+// What the password question left for an entry.
+enum class Unlock { Open, Skip, Damaged };
 
 // The run's process-wide state.
 struct RunState {
@@ -130,10 +65,6 @@ struct RunState {
   bool neverAskPassword = false;        // "never" answered
   bool fatal = false;                   // disk full or short write
 };
-
-// The archive name as a file-system name: UTF-8 names (flag bit 11, or text
-// that is valid UTF-8) as they are, others read as the OEM code page.
-std::string nativeName(const std::string& raw, uint16_t flags) { return entryNameToUtf8(raw, flags); }
 
 bool existingIsNewer(const std::string& path, uint16_t time, uint16_t date) {
   const auto mtime = getFileTime(path);
@@ -149,14 +80,13 @@ class Run {
       : in_(in), ui_(ui), created_(created), aborted_(aborted), folders_(in.destination) {}
 
   int go() {
-    if (!archive_.open(in_.archivePath, File::Mode::Read)) return kRunCannotOpen;
+    if (!archive_.open(in_.archivePath)) return kRunCannotOpen;
     switch (in_.config.overwriteMode) {
       case '0': st_.replaceNone = true; break;
       case '1': st_.replaceAll = true; break;
       case '3': st_.updateOnly = true; break;
       default: break;
     }
-    const int64_t extra = in_.payload.extraBytes;
     int64_t pos = in_.payload.centralOffset;
     size_t left = in_.payload.totalEntries;
     int walkStatus = kRunOk;
@@ -164,26 +94,9 @@ class Run {
     bool stopWalk = false;
     while (left > 0 && !stopWalk && !aborted_) {
       std::vector<Queued> queue;
-      for (size_t i = 0; i < kBatch && left > 0; ++i, --left) {
-        uint8_t c[kCentralHeaderSize];
-        if (archive_.readAt(pos, c, sizeof c) != static_cast<int64_t>(sizeof c) ||
-            loadLe32(c) != kCentralHeaderSignature)
-          return kRunDamaged;
-        const uint16_t nameLength = loadLe16(c + central_field::kNameLength);
-        pos += static_cast<int64_t>(kCentralHeaderSize) + nameLength + loadLe16(c + central_field::kExtraLength) +
-               loadLe16(c + central_field::kCommentLength);
-        if (nameLength >= kNameBuffer) {
-          walkStatus = kRunUnsupported;
-          stopWalk = true;
-          break;
-        }
-        const uint16_t method = loadLe16(c + central_field::kMethod);
-        const uint16_t needed = loadLe16(c + central_field::kVersionNeeded);
-        if ((method > kMethodImploded && method != kMethodDeflated) || (needed & 0xFF) > 20 || (needed >> 8) == 2)
-          continue;
-        queue.push_back({static_cast<int64_t>(loadLe32(c + central_field::kLocalHeaderOffset)) + extra,
-                         loadLe32(c + central_field::kExternalAttributes)});
-      }
+      const int batch = readBatch(pos, left, queue, stopWalk);
+      if (batch == kRunDamaged) return kRunDamaged;
+      if (batch != kRunOk) walkStatus = batch;
       for (const Queued& q : queue) {
         if (aborted_) break;
         const int r = extractOne(q);
@@ -196,31 +109,83 @@ class Run {
   }
 
  private:
-  int extractOne(const Queued& q) {
-    uint8_t h[kLocalHeaderSize];
-    if (q.localOffset < 0 || archive_.readAt(q.localOffset, h, sizeof h) != static_cast<int64_t>(sizeof h) ||
-        loadLe32(h) != kLocalHeaderSignature)
-      return kRunDamaged;
-    const uint16_t flags = loadLe16(h + local_field::kFlags);
-    const uint16_t method = loadLe16(h + local_field::kMethod);
-    const uint16_t time = loadLe16(h + local_field::kTime);
-    const uint16_t date = loadLe16(h + local_field::kDate);
-    const uint32_t crc = loadLe32(h + local_field::kCrc32);
-    const uint32_t csize = loadLe32(h + local_field::kCompressedSize);
-    const uint32_t usize = loadLe32(h + local_field::kUncompressedSize);
-    const uint16_t nameLength = loadLe16(h + local_field::kNameLength);
-    const uint16_t extraLength = loadLe16(h + local_field::kExtraLength);
-    if (nameLength >= kNameBuffer) return kRunUnsupported;
-    std::string raw(nameLength, '\0');
-    if (archive_.readAt(q.localOffset + static_cast<int64_t>(kLocalHeaderSize), raw.data(), nameLength) !=
-        nameLength)
-      return kRunDamaged;
-    int64_t dataPos = q.localOffset + static_cast<int64_t>(kLocalHeaderSize) + nameLength + extraLength;
-    std::string name = nativeName(raw, flags);
-    std::replace(name.begin(), name.end(), '/', '\\');
+  // Reads up to 64 central records from pos on, queueing those the stub
+  // extracts. A name of 260 bytes or more ends the walk (code 10).
+  int readBatch(int64_t& pos, size_t& left, std::vector<Queued>& queue, bool& stopWalk) {
+    for (size_t i = 0; i < kBatch && left > 0; ++i, --left) {
+      uint8_t raw[kCentralHeaderSize];
+      if (!archive_.seek(pos) || !archive_.read(raw, sizeof raw)) return kRunDamaged;
+      const auto c = parseCentralHeader(raw);
+      if (!c) return kRunDamaged;
+      pos += static_cast<int64_t>(kCentralHeaderSize) + c->nameLength + c->extraLength + c->commentLength;
+      if (c->nameLength >= kNameBuffer) {
+        stopWalk = true;
+        return kRunUnsupported;
+      }
+      if ((c->method > kMethodImploded && c->method != kMethodDeflated) || (c->versionNeeded & 0xFF) > 20 ||
+          (c->versionNeeded >> 8) == 2)
+        continue;
+      queue.push_back({static_cast<int64_t>(c->localHeaderOffset) + in_.payload.extraBytes, c->externalAttributes});
+    }
+    return kRunOk;
+  }
 
-    // The output path, inside the destination whatever the name says.
-    const EntryPath ep = mapEntryPath(name);
+  int extractOne(const Queued& q) {
+    Entry e;
+    if (const int r = readEntry(q, e); r != kRunOk) return r;
+    std::string path;
+    if (const int r = outputPath(e, path); r != kRunOk || path.empty()) return r;
+
+    ZipKeys keys{};
+    if (e.encrypted()) {
+      const Unlock u = unlock(e, keys, false);
+      if (u == Unlock::Damaged) return kRunDamaged;
+      if (u == Unlock::Skip) return kRunOk;
+    }
+    if (!mayReplace(e, path)) return kRunOk;
+    if (aborted_) return kRunOk;
+    if (!roomFor(e)) {
+      st_.fatal = true;
+      return kRunDiskFull;
+    }
+
+    const bool existed = fileExists(path);
+    for (bool first = true;; first = false) {
+      const int r = writeFile(e, path, keys, first);
+      if (first && !existed && r != kRunCannotCreate) created_.files.push_back(path);
+      // A password that opened the 12-byte header but not the data is wrong
+      // for this entry: ask again, and write the file again from its start.
+      if (!e.encrypted() || r != kRunFileError || st_.fatal) return r;
+      if (unlock(e, keys, true) != Unlock::Open) {
+        removeFile(path);  // never left behind damaged
+        return kRunOk;
+      }
+    }
+  }
+
+  // The local header ("PK" 03 04), the name with "\" separators, and the
+  // data position.
+  int readEntry(const Queued& q, Entry& e) {
+    uint8_t raw[kLocalHeaderSize];
+    if (q.localOffset < 0 || !archive_.seek(q.localOffset) || !archive_.read(raw, sizeof raw)) return kRunDamaged;
+    const auto h = parseLocalHeader(raw);
+    if (!h) return kRunDamaged;
+    e.header = *h;
+    e.externalAttributes = q.externalAttributes;
+    if (h->nameLength >= kNameBuffer) return kRunUnsupported;
+    std::string raw_name(h->nameLength, '\0');
+    if (!archive_.read(raw_name.data(), raw_name.size())) return kRunDamaged;
+    e.dataPos = q.localOffset + static_cast<int64_t>(kLocalHeaderSize) + h->nameLength + h->extraLength;
+    e.name = entryNameToUtf8(raw_name, h->flags);
+    std::replace(e.name.begin(), e.name.end(), '/', '\\');
+    return kRunOk;
+  }
+
+  // The output path, inside the destination whatever the name says; its
+  // folders are made (and those this run made are noted). path stays empty
+  // for a directory entry.
+  int outputPath(const Entry& e, std::string& path) {
+    const EntryPath ep = mapEntryPath(e.name);
     std::vector<std::string> before;
     std::string folder;
     {
@@ -235,91 +200,106 @@ class Run {
       if (isDirectory(f)) created_.folders.push_back(f);
     }
     if (ep.directoryEntry || ep.file.empty()) return kRunOk;
-    const std::string path = folder + "/" + ep.file;
-    if (!folders_.mayWriteFile(path)) return kRunFileError;
-
-    // Encryption: the password must open the 12-byte header.
-    ZipKeys keys{};
-    const bool encrypted = (flags & kFlagEncrypted) != 0;
-    if (encrypted) {
-      uint8_t header[kEncryptionHeaderSize];
-      if (csize < kEncryptionHeaderSize ||
-          archive_.readAt(dataPos, header, sizeof header) != static_cast<int64_t>(sizeof header))
-        return kRunDamaged;
-      std::string failed;
-      for (;;) {
-        if (!st_.password.empty() && tryPassword(st_.password, header, crc, time, &keys)) break;
-        if (st_.neverAskPassword) return kRunOk;
-        std::string typed = st_.password;
-        const PasswordAnswer a = ui_.askPassword(name, typed);
-        if (a == PasswordAnswer::Skip) return kRunOk;
-        if (a == PasswordAnswer::NeverAsk) {
-          st_.neverAskPassword = true;
-          return kRunOk;
-        }
-        if (typed.size() > kPasswordMax) typed.resize(kPasswordMax);
-        // A retry with the very password that just failed cannot succeed:
-        // it passes over the entry (an unattended run answers every question
-        // with its default, which would otherwise ask for ever).
-        if (typed == st_.password) return kRunOk;
-        st_.password = typed;
-      }
-      dataPos += kEncryptionHeaderSize;
+    path = folder + "/" + ep.file;
+    if (!folders_.mayWriteFile(path)) {
+      path.clear();
+      return kRunFileError;
     }
+    return kRunOk;
+  }
 
-    // An existing file: the overwrite policy, or the question.
-    if (fileExists(path)) {
-      const bool newer = existingIsNewer(path, time, date);
-      bool ask = false;
-      if (!newer) {
-        if (st_.replaceNone && !st_.updateOnly) return kRunOk;
-        ask = !st_.replaceAll && !st_.updateOnly;
-      } else {
-        if (st_.replaceNone || st_.updateOnly) return kRunOk;
-        ask = !st_.replaceAll;
+  // The password must open the 12-byte header. rejected: the current
+  // password opened the header but not the data, so it counts as wrong.
+  Unlock unlock(const Entry& e, ZipKeys& keys, bool rejected) {
+    uint8_t header[kEncryptionHeaderSize];
+    if (e.header.compressedSize < kEncryptionHeaderSize ||
+        archive_.readAt(e.dataPos, header, sizeof header) != static_cast<int64_t>(sizeof header))
+      return Unlock::Damaged;
+    for (;;) {
+      if (!rejected && !st_.password.empty() && tryPassword(st_.password, header, e.header.crc32, e.header.time, &keys))
+        return Unlock::Open;
+      if (st_.neverAskPassword) return Unlock::Skip;
+      std::string typed = st_.password;
+      const PasswordAnswer a = ui_.askPassword(e.name, typed);
+      if (a == PasswordAnswer::Skip) return Unlock::Skip;
+      if (a == PasswordAnswer::NeverAsk) {
+        st_.neverAskPassword = true;
+        return Unlock::Skip;
       }
-      if (ask) {
-        switch (ui_.askReplace(path, newer)) {
-          case ReplaceAnswer::Yes: break;
-          case ReplaceAnswer::No: return kRunOk;
-          case ReplaceAnswer::Always: st_.replaceAll = true; break;
-          case ReplaceAnswer::Never: st_.replaceNone = true; return kRunOk;
-        }
-      }
+      if (typed.size() > kPasswordMax) typed.resize(kPasswordMax);
+      // A retry with the very password that just failed cannot succeed:
+      // it passes over the entry (an unattended run answers every question
+      // with its default, which would otherwise ask for ever).
+      if (typed == st_.password) return Unlock::Skip;
+      st_.password = typed;
+      rejected = false;
     }
+  }
 
-    if (aborted_) return kRunOk;
+  // An existing file: the overwrite policy, or the question.
+  bool mayReplace(const Entry& e, const std::string& path) {
+    if (!fileExists(path)) return true;
+    const bool newer = existingIsNewer(path, e.header.time, e.header.date);
+    bool ask = false;
+    if (!newer) {
+      if (st_.replaceNone && !st_.updateOnly) return false;
+      ask = !st_.replaceAll && !st_.updateOnly;
+    } else {
+      if (st_.replaceNone || st_.updateOnly) return false;
+      ask = !st_.replaceAll;
+    }
+    if (!ask) return true;
+    switch (ui_.askReplace(path, newer)) {
+      case ReplaceAnswer::Yes: return true;
+      case ReplaceAnswer::No: return false;
+      case ReplaceAnswer::Always: st_.replaceAll = true; return true;
+      case ReplaceAnswer::Never: st_.replaceNone = true; return false;
+    }
+    return false;
+  }
+
+  // Free space on the destination drive, less a reserve.
+  bool roomFor(const Entry& e) {
     const auto free = drives::freeSpace(in_.destination);
     const uint64_t room = free && *free > kFreeSpaceReserve ? *free - kFreeSpaceReserve : 0;
-    if (room < usize) {
-      st_.fatal = true;
-      return kRunDiskFull;
-    }
+    return room >= e.header.uncompressedSize;
+  }
 
-    const bool existed = fileExists(path);
+  // Creates (or empties) the file and writes the entry's data into it.
+  // first: the entry's first attempt (the processed count goes up once).
+  int writeFile(const Entry& e, const std::string& path, ZipKeys keys, bool first) {
     File out;
     if (!out.open(path, File::Mode::Create)) return kRunCannotCreate;
-    if (!existed) created_.files.push_back(path);
-
-    ui_.entryStarted();
-    if (ui_.pump()) aborted_ = true;
-    if (method != kMethodStored && method != kMethodDeflated) {
+    if (first) {
+      ui_.entryStarted();
+      if (ui_.pump()) aborted_ = true;
+    }
+    const LocalHeader& h = e.header;
+    if (h.method != kMethodStored && h.method != kMethodDeflated) {
       ui_.warning(kUnsupportedMethodText);
       return kRunUnsupported;
     }
-    const uint64_t dataSize = encrypted ? csize - kEncryptionHeaderSize : csize;
-    ArchiveInput input(archive_, dataPos, method == kMethodStored ? std::min<uint64_t>(dataSize, usize) : dataSize,
-                       encrypted ? &keys : nullptr);
-    FileOutput output(out, usize, name, ui_, aborted_);
+    const bool encrypted = e.encrypted();
+    const int64_t dataPos = encrypted ? e.dataPos + static_cast<int64_t>(kEncryptionHeaderSize) : e.dataPos;
+    const uint64_t dataSize = encrypted ? h.compressedSize - kEncryptionHeaderSize : h.compressedSize;
+    EntryInput input(archive_, dataPos,
+                     h.method == kMethodStored ? std::min<uint64_t>(dataSize, h.uncompressedSize) : dataSize,
+                     encrypted ? &keys : nullptr);
+    const uint64_t usize = h.uncompressedSize;
+    EntryOutput output(out, [&](uint64_t, uint64_t after, bool) {
+      const int pct = usize == 0 ? 0 : static_cast<int>(std::min<uint64_t>(100, after * 100 / usize));
+      ui_.fileProgress(pct, e.name);
+      if (ui_.pump()) aborted_ = true;
+    });
+    if (!input.valid() || !output.valid()) throw std::bad_alloc();
     output.setLimit(usize);
     bool ok = true;
-    if (method == kMethodDeflated) {
+    if (h.method == kMethodDeflated) {
       DecodeHooks hooks;
       hooks.pump = [this] {
         if (ui_.pump()) aborted_ = true;
       };
-      const DecodeStatus s = inflate(input, output, &hooks);
-      ok = s == DecodeStatus::Ok;
+      ok = inflate(input, output, &hooks) == DecodeStatus::Ok;
     } else {
       while (input.refill()) {
         if (!output.flush(input.data(), input.available())) {
@@ -330,15 +310,16 @@ class Run {
       }
       if (output.total() != usize) ok = false;
     }
-    if (!output.finish() || output.shortWrite()) {
+    if (!output.finish() || output.writeFailed()) {
       st_.fatal = true;
       return kRunDiskFull;
     }
     out.close();
-    if (q.externalAttributes & 0x7F) setFileAttributes(path, q.externalAttributes & 0x7F);
+    if (const uint32_t attributes = e.externalAttributes & kRestoredAttributeMask; attributes != 0)
+      setFileAttributes(path, attributes);
     if (!ok) return kRunFileError;
-    ui_.fileProgress(100, name);
-    if (output.crc() != crc && usize != 0) return kRunFileError;
+    ui_.fileProgress(100, e.name);
+    if (output.crc() != h.crc32 && usize != 0) return kRunFileError;
     return kRunOk;
   }
 
@@ -346,7 +327,7 @@ class Run {
   StubUi& ui_;
   CreatedItems& created_;
   bool& aborted_;
-  File archive_;                 // the stub's own file
+  ArchiveInput archive_;         // the stub's own file
   OutputFolders folders_;        // below the destination
   RunState st_;
 };

@@ -1,7 +1,9 @@
 // The self-extractor stub, run as a program: self-extractors made with the
 // assembly from archives of peer tools and from hand-built archives, run
 // without a terminal (standard input from /dev/null), with scripted answers
-// (VZ_SFX_ANSWERS), and on a pseudo-terminal.
+// (VZ_SFX_ANSWERS), and on a pseudo-terminal. The scripted runs use the
+// stub's test build (bin/sfxtest/SFXSTUB.32, the only one with the hooks);
+// the shipped stub is checked for what it links and that it runs.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -9,9 +11,11 @@
 
 #include <filesystem>
 
-#include "control/engine/write/archive_update.h"
+#include "control/engine/format/crc32.h"
+#include "control/engine/format/zip_crypto.h"
 #include "control/engine/sfx/sfx_assembly.h"
 #include "control/engine/sfx/sfx_config.h"
+#include "control/engine/write/archive_update.h"
 #include "platform/file.h"
 #include "tests/engine/zip_builder.h"
 #include "tests/support/test_env.h"
@@ -24,7 +28,8 @@ namespace fs = std::filesystem;
 class SfxStub : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!fileExists(test::binDir() + "/SFXSTUB.32")) GTEST_SKIP() << "stub not built";
+    if (!fileExists(test::binDir() + "/SFXSTUB.32") || !fileExists(testStubFolder() + "/SFXSTUB.32"))
+      GTEST_SKIP() << "stub not built";
     ::unsetenv("VZ_SFX_ANSWERS");
     ::unsetenv("VZ_SFX_OPEN");
     ::unsetenv("VZ_SFX_CANCEL_AFTER");
@@ -34,6 +39,9 @@ class SfxStub : public ::testing::Test {
     ::unsetenv("VZ_SFX_OPEN");
     ::unsetenv("VZ_SFX_CANCEL_AFTER");
   }
+
+  // Where the stub's test build lies (the assembly looks for SFXSTUB.32 there).
+  static std::string testStubFolder() { return test::binDir() + "/sfxtest"; }
 
   // A language file whose DefaultFolder is dest (empty: none).
   std::string languageFile(const std::string& dest) {
@@ -53,7 +61,7 @@ class SfxStub : public ::testing::Test {
     r.caption = "Test";
     r.programToLaunch = run;
     engine::MakeExeContext ctx;
-    ctx.controlFolder = test::binDir();
+    ctx.controlFolder = testStubFolder();
     EXPECT_EQ(engine::makeExeFile(r, ctx), engine::kMakeExeOk);
     ::chmod(r.exeName.c_str(), 0755);
     return r.exeName;
@@ -141,7 +149,7 @@ TEST_F(SfxStub, ArchiveOfTheControlsWriterExtractsByteForByte) {
   req.mask = src + "/*.*";
   req.recurse = true;
   req.storePathMethod = 1;
-  ASSERT_EQ(engine::zipFiles(writer, req), 0);
+  ASSERT_EQ(engine::zipFiles(writer, req), engine::WriteStatus::Ok);
   const std::string exe = makeSfx(req.zipName, dir_.file("out3"));
   EXPECT_EQ(runQuiet(exe), 0);
   EXPECT_TRUE(sameTree(src, dir_.file("out3")));
@@ -315,6 +323,47 @@ TEST_F(SfxStub, PasswordAnswers) {
   ::unsetenv("VZ_SFX_ANSWERS");
   EXPECT_EQ(runQuiet(makeSfx(dir_.file("p.zip"), dir_.file("o4"))), 0);
   EXPECT_FALSE(fileExists(dir_.file("o4/1.txt")));
+}
+
+// A wrong password that happens to pass the one-byte header check, so the
+// entry's data fails its CRC: it counts as wrong for the entry. The question
+// comes again, and the file is written again from its start with the right
+// password; bypassing instead leaves no damaged file behind.
+TEST_F(SfxStub, PasswordPassingTheHeaderCheckButNotTheDataIsAskedAgain) {
+  const std::string plain = "only the right password opens this entry";
+  const uint32_t crc = engine::crc32Update(0, reinterpret_cast<const uint8_t*>(plain.data()), plain.size());
+  test::TestEntry e;
+  e.name = "LOCKED.TXT";
+  e.flags = 1;  // encrypted
+  e.crc = crc;
+  e.uncompressedSize = static_cast<uint32_t>(plain.size());
+  // Encryption headers made with "right", tried in a fixed order until one
+  // also passes the check with "wrong".
+  for (uint32_t seed = 0;; ++seed) {
+    ASSERT_LT(seed, 100000u);
+    uint8_t header[engine::kEncryptionHeaderSize];
+    for (size_t i = 0; i + 1 < sizeof header; ++i) header[i] = static_cast<uint8_t>((seed >> (i % 4 * 8)) + i * 37);
+    header[sizeof header - 1] = static_cast<uint8_t>(crc >> 24);
+    engine::ZipKeys keys = engine::initKeys("right");
+    engine::encryptBuffer(keys, header, sizeof header);
+    engine::ZipKeys probe{};
+    if (!engine::tryPassword("wrong", header, crc, e.time, &probe)) continue;
+    std::string data(reinterpret_cast<const char*>(header), sizeof header);
+    std::string body = plain;
+    engine::encryptBuffer(keys, reinterpret_cast<uint8_t*>(body.data()), body.size());
+    e.data = data + body;
+    break;
+  }
+  test::ZipBuilder z;
+  z.entries.push_back(e);
+  test::writeFile(dir_.file("w.zip"), z.build());
+
+  answers("ok\nretry wrong\nretry right\n");
+  EXPECT_EQ(runQuiet(makeSfx(dir_.file("w.zip"), dir_.file("o1"))), 0);
+  EXPECT_EQ(readWholeFile(dir_.file("o1/LOCKED.TXT")).value_or(""), plain);
+  answers("ok\nretry wrong\nbypass\n");
+  EXPECT_EQ(runQuiet(makeSfx(dir_.file("w.zip"), dir_.file("o2"))), 0);
+  EXPECT_FALSE(fileExists(dir_.file("o2/LOCKED.TXT")));
 }
 
 TEST_F(SfxStub, CancelStopsTheRunAndSkipsTheRunCommand) {

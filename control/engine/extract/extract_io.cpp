@@ -4,10 +4,9 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "control/engine/format/crc32.h"
-#include "control/engine/extract/extract_options.h"
-#include "control/engine/common/notify.h"
 
 namespace vz::engine {
 
@@ -28,25 +27,21 @@ size_t EntryInput::fetch(const uint8_t** data, size_t maxBytes) {
   return n;
 }
 
-EntryOutput::EntryOutput(File& file, const UnzipState& st, const std::string& name, uint64_t declaredSize,
-                         bool progress)
-    : file_(file),
-      st_(st),
-      name_(name),
-      declaredSize_(declaredSize),
-      progress_(progress),
-      buffer_(new (std::nothrow) uint8_t[kBufferSize]) {
+EntryOutput::EntryOutput(File& file, BlockWritten blockWritten)
+    : file_(file), blockWritten_(std::move(blockWritten)), buffer_(new (std::nothrow) uint8_t[kBufferSize]) {
   if (buffer_) std::memset(buffer_.get(), kFreshBufferByte, kBufferSize);
 }
 
-bool EntryOutput::writeBuffer() {
+bool EntryOutput::writeBuffer(bool last) {
   if (fill_ == 0) return true;
   if (!file_.write(buffer_.get(), fill_)) {
     writeFailed_ = true;
     return false;
   }
+  const uint64_t before = written_;
   written_ += fill_;
   fill_ = 0;
+  if (blockWritten_) blockWritten_(before, written_, last);
   return true;
 }
 
@@ -59,21 +54,14 @@ bool EntryOutput::write(const uint8_t* data, size_t count) {
     fill_ += take;
     data += take;
     count -= take;
-    if (fill_ == kBufferSize) {
-      const uint64_t before = written_;
-      if (!writeBuffer()) return false;
-      if (progress_) {
-        const uint64_t percent = declaredSize_ == 0 ? 100 : std::min<uint64_t>(before * 100 / declaredSize_, 100);
-        notify(st_, kNotifyExpanding, static_cast<WParam>(percent), reinterpret_cast<LParam>(name_.c_str()));
-      }
-    }
+    if (fill_ == kBufferSize && !writeBuffer(false)) return false;
   }
   return true;
 }
 
 bool EntryOutput::finish() {
   if (writeFailed_ || !buffer_) return false;
-  return writeBuffer();
+  return writeBuffer(true);
 }
 
 }  // namespace vz::engine

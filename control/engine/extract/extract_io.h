@@ -7,15 +7,21 @@
 //
 // EntryOutput stages the decoded bytes in the 24,576-byte output buffer
 // (filled with 0xAA when it is made), computes their CRC-32 on the way in,
-// and writes the buffer to the output file each time it is full, followed
-// by the ZNExpanding notification with the percentage of the entry's size
-// that was written before that block (0 to 100). finish() writes the last
-// partial buffer. The first write that comes back short marks the output
-// as failed and stops decoding (the driver's status 8).
+// and writes the buffer to the output file each time it is full, then tells
+// its block listener. finish() writes the last partial buffer (and tells the
+// listener too). The first write that comes back short marks the output as
+// failed and stops decoding (the driver's status 8). The extraction driver's
+// listener sends the ZNExpanding notification after each full buffer, with
+// the percentage of the entry's size written before that block (0 to 100);
+// the self-extractor's reports its own progress.
+//
+// kRestoredAttributeMask: the low seven bits of an entry's external
+// attributes are the DOS attributes restored on an extracted file.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -26,6 +32,8 @@
 #include "platform/file.h"
 
 namespace vz::engine {
+
+inline constexpr uint32_t kRestoredAttributeMask = 0x7F;
 
 class EntryInput final : public DecodeInput {
  public:
@@ -52,10 +60,17 @@ class EntryOutput final : public DecodeOutput {
   // The byte the output buffer is filled with before first use.
   static constexpr uint8_t kFreshBufferByte = 0xAA;
 
-  // file: the opened output; st: where ZNExpanding goes (notification
-  // window and pumping); name: the entry name in the notifications;
-  // declaredSize: the entry's uncompressed size (for the percentages);
-  // progress: send ZNExpanding at all (off in the test run).
+  // Told after each buffer written to the file: the bytes written before
+  // it and after it; last: the partial buffer written by finish().
+  using BlockWritten = std::function<void(uint64_t before, uint64_t after, bool last)>;
+
+  // file: the opened output; blockWritten: the listener (may be empty).
+  EntryOutput(File& file, BlockWritten blockWritten);
+  // The extraction driver's output: st: where ZNExpanding goes
+  // (notification window and pumping); name: the entry name in the
+  // notifications; declaredSize: the entry's uncompressed size (for the
+  // percentages); progress: send ZNExpanding at all (off in the test run).
+  // Defined in extract_notify.cpp.
   EntryOutput(File& file, const UnzipState& st, const std::string& name, uint64_t declaredSize, bool progress);
   bool valid() const { return buffer_ != nullptr; }
 
@@ -71,13 +86,10 @@ class EntryOutput final : public DecodeOutput {
   bool write(const uint8_t* data, size_t count) override;
 
  private:
-  bool writeBuffer();
+  bool writeBuffer(bool last);
 
   File& file_;                         // the output file
-  const UnzipState& st_;               // notification window and pumping
-  const std::string& name_;            // entry name for ZNExpanding
-  uint64_t declaredSize_;              // the entry's uncompressed size
-  bool progress_;                      // send ZNExpanding after each full buffer
+  BlockWritten blockWritten_;          // told after each buffer written
   std::unique_ptr<uint8_t[]> buffer_;  // the output buffer
   size_t fill_ = 0;                    // bytes staged in the buffer
   uint64_t written_ = 0;               // bytes written to the file so far

@@ -11,26 +11,17 @@
 // appended; only a regular file is opened (a FIFO or device would block or
 // never end).
 //
-// End record search: the last min(size, 65,557) bytes are searched backwards
-// for "PK" 05 06 at positions that leave room for the 22-byte record. A file
-// of at most 24,576 bytes is read whole; otherwise the last (size mod 24,576)
-// bytes (at least 22) are read first when that remainder is 19 or more, then
-// whole 24,576-byte blocks backwards from the last block boundary until the
-// window is covered. A signature that straddles two blocks is completed from
-// the bytes of the block scanned before. So at most 65,557 positions are
-// searched, and an end record 65,558 or more bytes before the end is not
-// found.
-//
-// Extra bytes (prefix data) = record position - (directory size + directory
-// offset); they are added to every stored offset:
-//   < 0           the file is closed and the search reports 1 (readable);
-//                 whatever goes on to read the directory fails with 3;
-//   > 0           status 17, except that a directory offset of 0 with a
+// End record search and extra bytes (prefix data): end_record_search.h.
+// The search's outcome as a status:
+//   negative extra bytes: the file is closed and the search reports 1
+//                 (readable); whatever goes on to read the directory fails
+//                 with 3;
+//   extra bytes > 0: status 17, except that a directory offset of 0 with a
 //                 non-zero directory size takes the extra bytes as its
 //                 offset (status 1, extra bytes 0);
-//   size and offset both 0: an empty archive, the file is closed, status 1.
-// Then "PK" 01 02 must be at offset + extra bytes; if not, the stored offset
-// is tried without the extra bytes (status 1), else status 3.
+//   size and offset both 0: an empty archive, the file is closed, status 1;
+//   "PK" 01 02 only at the stored offset without the extra bytes: status 1;
+//   at neither: status 3.
 //
 // Walking: for each of the end record's total entries, the 46-byte central
 // header (signature "PK" 01 02, else 3), the name (processed, see
@@ -135,8 +126,6 @@ class DirectoryReader {
   UnzipState& state() { return st_; }
 
  private:
-  int64_t findEndSignature();
-  bool signatureAt(int64_t pos, uint32_t signature);
   bool readName(uint16_t length, uint16_t flags, std::string& out, bool& cut);
   bool skipChecked(int64_t n);
 

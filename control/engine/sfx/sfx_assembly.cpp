@@ -42,7 +42,7 @@ bool copyFile(const std::string& from, const std::string& to) {
 }
 
 // Copies length bytes at from in `in` to the end of out.
-bool copyRange(const File& in, int64_t from, int64_t length, File& out, std::vector<uint8_t>& buf) {
+bool copyRange(ArchiveInput& in, int64_t from, int64_t length, File& out, std::vector<uint8_t>& buf) {
   while (length > 0) {
     const size_t n = static_cast<size_t>(std::min<int64_t>(length, static_cast<int64_t>(buf.size())));
     if (in.readAt(from, buf.data(), n) != static_cast<int64_t>(n)) return false;
@@ -78,8 +78,8 @@ std::string makeExeOutputName(const MakeExeRequest& r) {
 
 bool writeShiftedArchive(const std::string& zipPath, const std::string& outPath, int64_t shift,
                          void (*onEntry)(void*, size_t, size_t), void* ctx) {
-  File in;
-  if (!in.open(zipPath, File::Mode::Read)) return false;
+  ArchiveInput in;
+  if (!in.open(zipPath)) return false;
   SfxPayload loc;
   if (locateSfxArchive(in, loc) != kSfxLocateOk) return false;
   const int64_t fileSize = in.size();

@@ -25,7 +25,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/file.h"
+#include "control/engine/read/archive_input.h"
 
 namespace vz::engine {
 
@@ -90,16 +90,16 @@ constexpr int kSfxLocateOk = 0;
 constexpr int kSfxLocateNotFound = 2;  // no end record, or a negative extra count
 constexpr int kSfxLocateDamaged = 3;   // no central header at either position
 
-// The end-record search (the last 65,557 bytes, in 24,576-byte blocks aligned
-// from the start of the file, the match nearest the end) and the prefix rule.
+// The engine's end-record search and prefix correction
+// (read/end_record_search.h); a negative extra count is "not found".
 // Fills the archive fields of out (not configOffset).
-int locateSfxArchive(const File& f, SfxPayload& out);
+int locateSfxArchive(ArchiveInput& f, SfxPayload& out);
 // The stub's length from its own file when it is an ELF image (see above);
 // 0 when it is not one.
-int64_t sfxStubLength(const File& f);
+int64_t sfxStubLength(ArchiveInput& f);
 
 // locateSfxArchive, then the start of the configuration block as described
 // above. False when no archive is found or the block does not fit.
-bool locateSfxPayload(const File& f, SfxPayload& out, int* archiveStatus = nullptr);
+bool locateSfxPayload(ArchiveInput& f, SfxPayload& out, int* archiveStatus = nullptr);
 
 }  // namespace vz::engine

@@ -65,8 +65,8 @@ TEST_F(SfxAssembly, WritesStubBlockAndShiftedArchive) {
   EXPECT_EQ(c.overwriteMode, '3');
   EXPECT_EQ(c.askDirectory, '0');
   // Offsets count from the start of the new file: no extra bytes.
-  File f;
-  ASSERT_TRUE(f.open(exe, File::Mode::Read));
+  ArchiveInput f;
+  ASSERT_TRUE(f.open(exe));
   SfxPayload p;
   ASSERT_EQ(locateSfxArchive(f, p), kSfxLocateOk);
   EXPECT_EQ(p.extraBytes, 0);
@@ -123,8 +123,8 @@ TEST_F(SfxAssembly, ZeroEntriesAndLongComment) {
   MakeExeRequest r = request();
   r.zipName = dir_.file("e.zip");
   ASSERT_EQ(makeExeFile(r, ctx_), kMakeExeOk);
-  File f;
-  ASSERT_TRUE(f.open(dir_.file("e.EXE"), File::Mode::Read));
+  ArchiveInput f;
+  ASSERT_TRUE(f.open(dir_.file("e.EXE")));
   SfxPayload p;
   ASSERT_EQ(locateSfxArchive(f, p), kSfxLocateOk);
   EXPECT_EQ(p.totalEntries, 0);

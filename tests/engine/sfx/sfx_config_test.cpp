@@ -74,8 +74,8 @@ TEST(SfxLocate, PrefixRuleLongCommentAndUnshiftedOffsets) {
     z.offsetsIncludePrefix = include;
     const std::string path = dir.file(include ? "a.zip" : "b.zip");
     test::writeFile(path, z.build());
-    File f;
-    ASSERT_TRUE(f.open(path, File::Mode::Read));
+    ArchiveInput f;
+    ASSERT_TRUE(f.open(path));
     SfxPayload p;
     ASSERT_EQ(locateSfxArchive(f, p), kSfxLocateOk);
     EXPECT_EQ(p.totalEntries, 1);
@@ -87,8 +87,8 @@ TEST(SfxLocate, PrefixRuleLongCommentAndUnshiftedOffsets) {
   z.comment = std::string(65536, 'k');
   z.commentLength = 0xFFFF;
   test::writeFile(dir.file("c.zip"), z.build());
-  File f;
-  ASSERT_TRUE(f.open(dir.file("c.zip"), File::Mode::Read));
+  ArchiveInput f;
+  ASSERT_TRUE(f.open(dir.file("c.zip")));
   SfxPayload p;
   EXPECT_EQ(locateSfxArchive(f, p), kSfxLocateNotFound);
 }
@@ -101,12 +101,12 @@ TEST(SfxLocate, DamagedAndTinyFilesAreRefused) {
   z.directoryOffset = 1;
   z.directorySize = 46 + 5 - 2;
   test::writeFile(dir.file("d.zip"), z.build());
-  File f;
-  ASSERT_TRUE(f.open(dir.file("d.zip"), File::Mode::Read));
+  ArchiveInput f;
+  ASSERT_TRUE(f.open(dir.file("d.zip")));
   SfxPayload p;
   EXPECT_EQ(locateSfxArchive(f, p), kSfxLocateDamaged);
   test::writeFile(dir.file("t.zip"), std::string_view("PK\5\6"));
-  ASSERT_TRUE(f.open(dir.file("t.zip"), File::Mode::Read));
+  ASSERT_TRUE(f.open(dir.file("t.zip")));
   EXPECT_EQ(locateSfxArchive(f, p), kSfxLocateNotFound);
   EXPECT_FALSE(locateSfxPayload(f, p));
 }
