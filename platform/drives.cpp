@@ -24,6 +24,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <ftw.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
@@ -387,20 +388,18 @@ bool editSimulatedKey(char letter, std::string_view key, std::optional<std::stri
 }
 
 // Bytes held by the files below root (links not followed, the label file
-// not counted).
+// not counted). A plain file-tree walk: the self-extractor stub links this
+// file statically and stays small without the library's path and stream code.
+thread_local uint64_t tUsedTotal = 0;
+int addUsed(const char* path, const struct stat* st, int type, struct FTW* at) {
+  if (type == FTW_F && S_ISREG(st->st_mode) && !(at->level == 1 && std::strcmp(path + at->base, kLabelFile) == 0))
+    tUsedTotal += static_cast<uint64_t>(st->st_size);
+  return 0;
+}
 uint64_t bytesUsed(const std::string& root) {
-  uint64_t total = 0;
-  std::error_code ec;
-  fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, ec), end;
-  for (; !ec && it != end; it.increment(ec)) {
-    if (it.depth() == 0 && it->path().filename() == kLabelFile) continue;
-    std::error_code sec;
-    fs::file_status s = it->symlink_status(sec);
-    if (sec || !fs::is_regular_file(s)) continue;
-    uint64_t size = it->file_size(sec);
-    if (!sec) total += size;
-  }
-  return total;
+  tUsedTotal = 0;
+  ::nftw(root.c_str(), addUsed, 16, FTW_PHYS);
+  return tUsedTotal;
 }
 
 std::optional<uint64_t> simFree(const SimDrive& d) {

@@ -68,9 +68,6 @@ namespace vz::engine {
 
 namespace {
 
-// The low seven bits of the external attributes are the DOS attributes
-// restored on an extracted file.
-constexpr uint32_t kRestoredAttributeMask = 0x7F;
 // Permission bits of a new output file before the umask.
 constexpr unsigned kNewFileMode = 0666;
 // The longest password the read side keeps.
