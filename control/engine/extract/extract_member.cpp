@@ -189,8 +189,9 @@ bool ExtractJob::mapOutput(const LocalEntry& local, const EntryFacts& f, std::st
       fail(kCrcError);
       return false;
     }
-    // A name with no folder left to make ("\", "..\") names nothing.
-    if (!opt_.dropPaths && p.folders.empty()) skip();
+    // A name with no folder left ("\", "..\") names nothing: skipped,
+    // with or without the stored folders.
+    if (p.folders.empty()) skip();
     return false;
   }
   if (p.file.empty()) {
