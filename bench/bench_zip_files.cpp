@@ -125,7 +125,7 @@ int main() {
       r.mask = tree + "/*.*";
       r.recurse = true;
       r.storePathMethod = 1;
-      return vz::engine::zipFiles(engine, r) == 0;
+      return vz::engine::zipFiles(engine, r) == vz::engine::WriteStatus::Ok;
     });
   }
   if (haveProgram("zip")) {

@@ -83,9 +83,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (entryMatches(*e, processedMask(mask))) ++matching;
 
   WriteEngine engine;
-  const int16_t status = deleteWithMask(engine, path, mask);
+  const int16_t status = statusCode(deleteWithMask(engine, path, mask));
   if (loaded != kCatalogueOk && status != loaded) __builtin_trap();
-  if (status == kWriteOk) {
+  if (status == statusCode(WriteStatus::Ok)) {
     LoadedCatalogue after;
     if (loadCatalogue(path, {}, after) != kCatalogueOk) __builtin_trap();
     if (after.count() + matching != before.count()) __builtin_trap();

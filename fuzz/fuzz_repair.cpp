@@ -66,8 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!out) std::abort();
   }
   RepairSession session;
-  const int16_t result = repairArchive(session, s.archive);
-  if (result == kRepairOk) {
+  const RepairStatus result = repairArchive(session, s.archive);
+  if (result == RepairStatus::Ok) {
     UnzipState st;
     const int16_t quick = isZipFileQuick(st, s.archive);
     if (quick != 0 && quick != 17) std::abort();

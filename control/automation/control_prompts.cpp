@@ -6,6 +6,7 @@
 #include "control/automation/password_store.h"
 #include "control/automation/settings.h"
 #include "platform/paths.h"
+#include "platform/ui.h"
 
 namespace vz::control {
 
@@ -50,6 +51,10 @@ engine::PasswordAnswer ControlPrompts::askPassword(const engine::PasswordRequest
     if (typed) *typed = r.typed;
   }
   return r.answer;
+}
+
+bool ControlPrompts::askForDisk(const engine::DiskRequest& req) {
+  return ui::messageBox(req.text, req.caption, ui::MB_YESNO | ui::MB_ICONQUESTION) == ui::IDYES;
 }
 
 }  // namespace vz::control

@@ -1,7 +1,10 @@
 // ControlPrompts: the engine's questions (engine/prompts.h) answered with
 // the control's own dialogs (dialogs.h) and password store
 // (password_store.h). Each control owns one and installs it in its reader
-// state, so the extraction driver asks through it.
+// state, so the extraction driver asks through it, and in the write side's
+// engine and the spanning sessions.
+//
+// Disk prompt: a Yes/No question box with the request's text and caption.
 //
 // Replace and rename: when the user chooses Rename in the replace question,
 // askReplace shows the rename dialog itself, for the file's name (the last
@@ -32,6 +35,8 @@ class ControlPrompts final : public engine::Prompts {
   engine::ReplaceAnswer askReplace(const engine::ReplaceRequest& req) override;
   std::optional<std::string> askRename(const std::string& currentName) override;
   engine::PasswordAnswer askPassword(const engine::PasswordRequest& req, std::string* typed) override;
+  // The disk prompt of spanned backups: a Yes/No question box.
+  bool askForDisk(const engine::DiskRequest& req) override;
 
   // Writes to the password store that failed so far.
   size_t storeFailures() const { return storeFailures_; }

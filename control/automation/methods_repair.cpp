@@ -16,14 +16,15 @@ using com::Variant;
 
 // Repare(szZipName, bBackGroundProcessing)
 Variant repare(CZCtrl& c, const Args& a) {
-  if (!beginCall(c, EngineSide::Writer, a.flag(1))) return Variant::fromShort(engine::kRepairIoError);
+  const auto result = [](engine::RepairStatus s) { return Variant::fromShort(engine::statusCode(s)); };
+  if (!beginCall(c, EngineSide::Writer, a.flag(1))) return result(engine::RepairStatus::IoError);
   ZipEngine* eng = c.zipEngine();
-  if (!eng) return Variant::fromShort(engine::kRepairIoError);
+  if (!eng) return result(engine::RepairStatus::IoError);
   engine::RepairSession s;
   s.window = eng->window;
   s.pump = eng->pump;
   s.cancel = &eng->cancel;
-  return Variant::fromShort(engine::repairArchive(s, a.text(0)));
+  return result(engine::repairArchive(s, a.text(0)));
 }
 
 constexpr MethodEntry kTable[] = {

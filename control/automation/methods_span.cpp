@@ -4,7 +4,8 @@
 // Each spanning handler runs the call frame on the write side (Restore on
 // both sides: it extracts too), so the progress reports go to the control's
 // window when bBackGroundProcessing is true, and hands the disk prompt's
-// caption and text to the engine (engine/span_split.h, span_backup.h).
+// caption and text, with this control's prompts to ask it, to the engine
+// (engine/span_split.h, span_backup.h); the result goes back as its number.
 // Without the write side's engine object a method answers with its failure
 // result. The drive checks need no engine object.
 #include "control/automation/call_frame.h"
@@ -23,7 +24,7 @@ namespace {
 using com::Variant;
 
 // The session of a spanning call: the write side's report window and
-// pumping, and the disk prompt's texts.
+// pumping, the disk prompt's texts and this control's dialogs to ask it.
 engine::SpanSession sessionOf(CZCtrl& c, const std::string& title, const std::string& message) {
   engine::SpanSession s;
   if (ZipEngine* eng = c.zipEngine()) {
@@ -32,21 +33,27 @@ engine::SpanSession sessionOf(CZCtrl& c, const std::string& title, const std::st
   }
   s.title = title;
   s.message = message;
+  s.prompts = &c.prompts();
   return s;
+}
+
+// A spanning result as the number the host receives.
+template <class Status>
+Variant result(Status s) {
+  return Variant::fromShort(engine::statusCode(s));
 }
 
 // Split(szZipName, szDestDir, lFirstBlockSizeInBytes, lNextBlockSizeInBytes, bBackGroundProcessing,
 //       szTitle, szMsg)
 Variant split(CZCtrl& c, const Args& a) {
-  if (!beginCall(c, EngineSide::Writer, a.flag(4))) return Variant::fromShort(engine::kSplitCannotRead);
-  return Variant::fromShort(
-      engine::splitArchive(sessionOf(c, a.text(5), a.text(6)), a.text(0), a.text(1), a.i4(2), a.i4(3)));
+  if (!beginCall(c, EngineSide::Writer, a.flag(4))) return result(engine::SplitStatus::CannotRead);
+  return result(engine::splitArchive(sessionOf(c, a.text(5), a.text(6)), a.text(0), a.text(1), a.i4(2), a.i4(3)));
 }
 
 // Join(szPartFileName, szDestDirectory, szTitle, szMsg, bBackGroundProcessing)
 Variant join(CZCtrl& c, const Args& a) {
-  if (!beginCall(c, EngineSide::Writer, a.flag(4))) return Variant::fromShort(engine::kJoinCannotCreate);
-  return Variant::fromShort(engine::joinParts(sessionOf(c, a.text(2), a.text(3)), a.text(0), a.text(1)));
+  if (!beginCall(c, EngineSide::Writer, a.flag(4))) return result(engine::JoinStatus::CannotCreate);
+  return result(engine::joinParts(sessionOf(c, a.text(2), a.text(3)), a.text(0), a.text(1)));
 }
 
 // Backup(szMask, szDestDrive, bRecurse, bUseArchiveFlag, bRemoveArchiveFlag, bForceSingleBackup,
@@ -54,9 +61,9 @@ Variant join(CZCtrl& c, const Args& a) {
 Variant backup(CZCtrl& c, const Args& a) {
   CallOptions o;
   o.compressionMode = a.i2(8);
-  if (!beginCall(c, EngineSide::Writer, a.flag(9), o)) return Variant::fromShort(engine::kBackupNoArchive);
+  if (!beginCall(c, EngineSide::Writer, a.flag(9), o)) return result(engine::BackupStatus::NoArchive);
   ZipEngine* eng = c.zipEngine();
-  if (!eng) return Variant::fromShort(engine::kBackupNoArchive);
+  if (!eng) return result(engine::BackupStatus::NoArchive);
   engine::BackupRequest r;
   r.mask = a.text(0);
   r.destination = a.text(1);
@@ -64,7 +71,7 @@ Variant backup(CZCtrl& c, const Args& a) {
   r.useArchiveFlag = a.flag(3);
   r.removeArchiveFlag = a.flag(4);
   r.forceSingleBackup = a.flag(5);
-  return Variant::fromShort(engine::backupFiles(*eng, sessionOf(c, a.text(6), a.text(7)), r));
+  return result(engine::backupFiles(*eng, sessionOf(c, a.text(6), a.text(7)), r));
 }
 
 // Restore(szSourceDirectory, szDestinationDirectory, iOverwriteMode, bDisplayDialog,
@@ -72,18 +79,16 @@ Variant backup(CZCtrl& c, const Args& a) {
 Variant restore(CZCtrl& c, const Args& a) {
   CallOptions o;
   o.eraseReadOnly = a.flag(4);
-  if (!beginCall(c, EngineSide::Both, a.flag(7), o)) return Variant::fromShort(engine::kRestoreNoArchive);
+  if (!beginCall(c, EngineSide::Both, a.flag(7), o)) return result(engine::RestoreStatus::NoArchive);
   engine::UnzipState* st = c.readerState();
-  if (!st) return Variant::fromShort(engine::kRestoreNoArchive);
+  if (!st) return result(engine::RestoreStatus::NoArchive);
   engine::RestoreRequest r;
   r.source = a.text(0);
   r.destination = a.text(1);
   r.overwriteMode = a.i2(2);
   r.displayDialog = a.flag(3);
-  return Variant::fromShort(
-      engine::restoreFiles(*st, sessionOf(c, a.text(5), a.text(6)), r, [](const std::string& folder) {
-        return chooseBackupSet(folder);
-      }));
+  return result(engine::restoreFiles(*st, sessionOf(c, a.text(5), a.text(6)), r,
+                                     [](const std::string& folder) { return chooseBackupSet(folder); }));
 }
 
 // IsDisketteReady(szDiskette)

@@ -6,9 +6,9 @@
 // switch, cancel flag cleared, report window when bBackGroundProcessing is
 // true, the per-call modes and password), gives the engine this control's
 // dialogs for the replace question, and calls the engine's operation
-// (engine/archive_update.h); its result goes back unchanged. Without the
-// write-engine object (it could not be made with the control) a method
-// answers 2, the archive cannot be written.
+// (engine/archive_update.h); its result goes back unchanged, as its
+// number. Without the write-engine object (it could not be made with the
+// control) a method answers 2, the archive cannot be written.
 #include "control/automation/call_frame.h"
 #include "control/automation/control.h"
 #include "control/automation/dialogs.h"
@@ -22,7 +22,7 @@ namespace {
 using com::Variant;
 
 // The result of a write method without the write-engine object.
-constexpr int16_t kNoEngineStatus = 2;
+constexpr engine::WriteStatus kNoEngineStatus = engine::WriteStatus::IoError;
 
 // Runs the frame for a write method; null when the engine object is
 // missing.
@@ -34,7 +34,7 @@ ZipEngine* writerCall(CZCtrl& ctl, bool background, const CallOptions& o = {}) {
   return z;
 }
 
-Variant shortResult(int16_t v) { return Variant::fromShort(v); }
+Variant shortResult(engine::WriteStatus s) { return Variant::fromShort(engine::statusCode(s)); }
 
 // ZipFiles(szZipName, szMask, bRecurseSubDirs, iStorePathMethod, iOverwriteMode, iCompressionMode,
 //          bUseArchiveFlag, bRemoveArchiveFlag, szPassword, bBackGroundProcessing)

@@ -1,9 +1,11 @@
 // The questions the engine asks the user while it works: the replace and
-// rename dialogs of extraction and the password prompt. The engine only
+// rename dialogs of extraction, the password prompt and the disk prompt of
+// spanned backups. The engine only
 // knows this interface; the control supplies dialogs built from its text
 // table (through the platform's user-interface service), and tests supply
 // scripted answers. With no prompts installed, nothing is asked: a replace
-// question is answered Never and a password prompt Never (skip all).
+// question is answered Never, a password prompt Never (skip all) and a
+// disk prompt No.
 #pragma once
 
 #include <optional>
@@ -31,6 +33,13 @@ struct PasswordRequest {
   bool firstAttempt = true;  // no password was rejected for this entry yet
 };
 
+// The disk prompt of spanned backups: a Yes/No question, its text and
+// caption with the disk numbers already filled in.
+struct DiskRequest {
+  std::string text;
+  std::string caption;
+};
+
 class Prompts {
  public:
   virtual ~Prompts() = default;
@@ -39,6 +48,12 @@ class Prompts {
   virtual std::optional<std::string> askRename(const std::string& currentName) = 0;
   // *typed receives the password in the field when the answer is Retry.
   virtual PasswordAnswer askPassword(const PasswordRequest& req, std::string* typed) = 0;
+  // True when the disk prompt is answered "Yes". Prompts that never ask it
+  // (extraction's, a writer's) answer "No".
+  virtual bool askForDisk(const DiskRequest& req) {
+    (void)req;
+    return false;
+  }
 };
 
 }  // namespace vz::engine

@@ -22,59 +22,59 @@ int64_t entrySpan(const ArchiveEntry& e) {
          static_cast<int64_t>(e.compressedSize) + e.descriptorSize;
 }
 
-int16_t rebuild(const RepairSession& session, const std::string& zipName, const ArchiveTarget& target) {
+RepairStatus rebuild(const RepairSession& session, const std::string& zipName, const ArchiveTarget& target) {
   LoadedCatalogue cat;
   CatalogueOptions options;
   options.rebuild = true;
   options.notifyWindow = session.window;
   options.pump = session.pump;
   const int16_t loaded = loadCatalogue(zipName, options, cat);
-  if (loaded == 5) return kRepairNoMemory;
-  if (loaded != 0) return kRepairScanFailed;
+  if (loaded == kCatalogueNoMemory) return RepairStatus::NoMemory;
+  if (loaded != 0) return RepairStatus::ScanFailed;
 
   File src;
-  if (!src.open(target.native, File::Mode::Read)) return kRepairIoError;
+  if (!src.open(target.native, File::Mode::Read)) return RepairStatus::IoError;
   const ResyncResult entries = resynchronise(src, cat, session.window, session.pump);
   // No entry found: nothing to rebuild, whether or not bytes stand in front
   // (an empty archive behind them would be no archive a reader accepts).
-  if (entries.order.empty()) return kRepairNothing;
+  if (entries.order.empty()) return RepairStatus::Nothing;
   const int64_t size = src.size();
-  if (size < 0 || cat.prefixCount > size) return kRepairIoError;
+  if (size < 0 || cat.prefixCount > size) return RepairStatus::IoError;
   for (const ArchiveEntry* e : entries.order) {
-    if (static_cast<int64_t>(e->localHeaderOffset) + entrySpan(*e) > size) return kRepairIoError;
+    if (static_cast<int64_t>(e->localHeaderOffset) + entrySpan(*e) > size) return RepairStatus::IoError;
   }
 
-  if (const int16_t s = checkWritable(target); s != 0) return s;
+  if (const PlaceStatus s = checkWritable(target); s != PlaceStatus::Ok) return repairStatusOf(s);
   ArchiveBuilder builder;
-  if (builder.create() != 0) return kRepairIoError;
-  if (builder.copyBytes(src, 0, cat.prefixCount) != 0) return kRepairIoError;
+  if (builder.create() != BuildStatus::Ok) return RepairStatus::IoError;
+  if (builder.copyBytes(src, 0, cat.prefixCount) != BuildStatus::Ok) return RepairStatus::IoError;
   for (const ArchiveEntry* e : entries.order) {
     if (session.cancel && *session.cancel) break;
-    if (builder.copyEntry(src, *e) != 0 || builder.overflows()) return kRepairIoError;
+    if (builder.copyEntry(src, *e) != BuildStatus::Ok || builder.overflows()) return RepairStatus::IoError;
   }
-  if (builder.finish(cat.comment) != 0) return kRepairIoError;
+  if (builder.finish(cat.comment) != BuildStatus::Ok) return RepairStatus::IoError;
   src.close();
   notify(session.window, session.pump, kNotifyWriting, 0, reinterpret_cast<LParam>(zipName.c_str()));
-  const int16_t placed = putInPlace(builder.path(), target);
-  if (placed != 0) return placed;
+  const PlaceStatus placed = putInPlace(builder.path(), target);
+  if (placed != PlaceStatus::Ok) return repairStatusOf(placed);
   builder.release();
-  return kRepairOk;
+  return RepairStatus::Ok;
 }
 
 }  // namespace
 
-int16_t repairArchive(const RepairSession& session, const std::string& zipName) {
-  if (zipName.empty()) return kRepairNothing;
+RepairStatus repairArchive(const RepairSession& session, const std::string& zipName) {
+  if (zipName.empty()) return RepairStatus::Nothing;
   try {
     const ArchiveTarget target = describeTarget(zipName);
-    if (target.isFolder) return kRepairNothing;
-    if (!target.exists) return kRepairIoError;
+    if (target.isFolder) return RepairStatus::Nothing;
+    if (!target.exists) return RepairStatus::IoError;
     File probe;
-    if (!probe.open(target.native, File::Mode::Read)) return kRepairIoError;
+    if (!probe.open(target.native, File::Mode::Read)) return RepairStatus::IoError;
     probe.close();
     return rebuild(session, zipName, target);
   } catch (const std::bad_alloc&) {
-    return kRepairNoMemory;
+    return RepairStatus::NoMemory;
   }
 }
 

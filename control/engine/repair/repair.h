@@ -32,20 +32,10 @@
 #include <cstdint>
 #include <string>
 
+#include "control/engine/repair/repair_status.h"
 #include "platform/types.h"
 
 namespace vz::engine {
-
-// Results of Repare.
-enum RepairStatus : int16_t {
-  kRepairOk = 0,
-  kRepairIoError = 2,      // archive or temporary file cannot be opened or written
-  kRepairScanFailed = 4,   // no signature found, or the scan refused the file
-  kRepairNoMemory = 5,
-  kRepairNothing = 6,      // empty name, a folder, or no entries found
-  kRepairProtected = 15,   // write-protected removable disk
-  kRepairDiskFull = 16,    // no room for the rebuilt archive
-};
 
 struct RepairSession {
   Handle window = 0;             // receives ZNReparing and ZNWriting, 0 for none
@@ -53,6 +43,7 @@ struct RepairSession {
   const bool* cancel = nullptr;  // the cancel request, read between entries; null: none
 };
 
-int16_t repairArchive(const RepairSession& session, const std::string& zipName);
+// Results: RepairStatus (repair_status.h).
+[[nodiscard]] RepairStatus repairArchive(const RepairSession& session, const std::string& zipName);
 
 }  // namespace vz::engine

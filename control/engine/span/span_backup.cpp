@@ -26,8 +26,6 @@ namespace {
 constexpr int kMaxTempNumber = 999;
 // The file that holds a simulated volume's label (drives.h).
 constexpr const char* kLabelFile = ".vzlabel";
-// The result of ZipFiles that only warns: some files could not be read.
-constexpr int16_t kZipSomeUnreadable = 12;
 
 // The names in a folder (no "." and ".."); empty when it cannot be read.
 std::vector<std::string> namesIn(const std::string& folder) {
@@ -91,12 +89,12 @@ std::string backupTempName(const std::string& mask) {
   return {};
 }
 
-int16_t backupFiles(WriteEngine& engine, const SpanSession& session, const BackupRequest& request) {
+BackupStatus backupFiles(WriteEngine& engine, const SpanSession& session, const BackupRequest& request) {
   const std::string temp = backupTempName(request.mask);
-  if (temp.empty()) return kBackupNoTempName;
+  if (temp.empty()) return BackupStatus::NoTempName;
   const std::string dest = toNativePath(request.destination.empty() ? std::string(".") : request.destination);
-  if (request.forceSingleBackup && holdsAnyFile(dest)) return kBackupNotEmpty;
-  if (drives::driveType(dest) == DriveType::CdRom || isWriteProtectedMedium(dest)) return kBackupNotWritable;
+  if (request.forceSingleBackup && holdsAnyFile(dest)) return BackupStatus::NotEmpty;
+  if (drives::driveType(dest) == DriveType::CdRom || isWriteProtectedMedium(dest)) return BackupStatus::NotWritable;
 
   notify(session.window, session.pump, kNotifyBackupBuildZip, 0, reinterpret_cast<LParam>(temp.c_str()));
   engine.setOverwriteMode(kOverwriteAlways);
@@ -107,17 +105,18 @@ int16_t backupFiles(WriteEngine& engine, const SpanSession& session, const Backu
   zr.storePathMethod = 1;
   zr.useArchiveFlag = request.useArchiveFlag;
   zr.removeArchiveFlag = false;  // cleared below, once the set is on the disks
-  const int16_t zipped = zipFiles(engine, zr);
-  if (zipped != 0 && zipped != kZipSomeUnreadable) {
+  // ZipFiles' Unreadable only warns: some files could not be read.
+  const WriteStatus zipped = zipFiles(engine, zr);
+  if (zipped != WriteStatus::Ok && zipped != WriteStatus::Unreadable) {
     removeFile(temp);
-    return static_cast<int16_t>(kBackupZipFailed + zipped);
+    return backupZipFailed(zipped);
   }
-  const bool unreadable = zipped == kZipSomeUnreadable;
+  const bool unreadable = zipped == WriteStatus::Unreadable;
 
   const std::optional<int64_t> size = fileSize(temp);
   if (!size || *size < kMinBackupArchiveSize) {
     removeFile(temp);
-    return unreadable ? kBackupNoArchiveUnreadable : kBackupNoArchive;
+    return unreadable ? BackupStatus::NoArchiveUnreadable : BackupStatus::NoArchive;
   }
   notify(session.window, session.pump, kNotifyBackupZipDone, 0, static_cast<LParam>(*size));
 
@@ -134,40 +133,40 @@ int16_t backupFiles(WriteEngine& engine, const SpanSession& session, const Backu
   const std::optional<uint64_t> free = drives::freeSpace(dest);
   int64_t partSize = *size;
   if (free) partSize = (static_cast<int64_t>(*free / 1024) - 1) * 1024;
-  const int16_t split = splitArchive(session, temp, dest, partSize, partSize);
-  if (split == 0 && request.removeArchiveFlag) clearArchiveFlags(temp, maskFolder(request.mask));
+  const SplitStatus split = splitArchive(session, temp, dest, partSize, partSize);
+  if (split == SplitStatus::Ok && request.removeArchiveFlag) clearArchiveFlags(temp, maskFolder(request.mask));
   removeFile(temp);
-  if (split != 0) return static_cast<int16_t>(kBackupSplitFailed + split);
-  return unreadable ? kBackupSomeUnreadable : kBackupOk;
+  if (split != SplitStatus::Ok) return backupSplitFailed(split);
+  return unreadable ? BackupStatus::SomeUnreadable : BackupStatus::Ok;
 }
 
-int16_t restoreFiles(UnzipState& st, const SpanSession& session, const RestoreRequest& request,
-                     const BackupSetChooser& chooser) {
+RestoreStatus restoreFiles(UnzipState& st, const SpanSession& session, const RestoreRequest& request,
+                           const BackupSetChooser& chooser) {
   const std::string source = toNativePath(request.source.empty() ? std::string(".") : request.source);
   std::vector<std::string> firsts;
   for (const std::string& n : namesIn(source))
     if (isFirstPartName(n) && isRegularFile(joinPath(source, n))) firsts.push_back(n);
-  if (firsts.empty()) return kRestoreNoSet;
+  if (firsts.empty()) return RestoreStatus::NoSet;
   std::string first = joinPath(source, firsts.front());
   if (firsts.size() > 1) {
-    if (!request.displayDialog) return kRestoreSeveralSets;
+    if (!request.displayDialog) return RestoreStatus::SeveralSets;
     const std::optional<std::string> chosen = chooser ? chooser(source) : std::nullopt;
-    if (!chosen || chosen->empty()) return kRestoreCancelled;
+    if (!chosen || chosen->empty()) return RestoreStatus::Cancelled;
     first = *chosen;
   }
 
   const std::string folder = tempBaseFolder();
   const std::string joined = joinPath(folder, shortBaseName(baseNameOf(first)) + ".ZIP");
   notify(session.window, session.pump, kNotifyRestoreBuildZip, 0, reinterpret_cast<LParam>(joined.c_str()));
-  const int16_t j = joinParts(session, first, folder);
-  if (j != 0) return static_cast<int16_t>(kRestoreJoinFailed + j);
+  const JoinStatus j = joinParts(session, first, folder);
+  if (j != JoinStatus::Ok) return restoreJoinFailed(j);
   const std::optional<int64_t> size = fileSize(joined);
-  if (!size) return kRestoreNoArchive;
+  if (!size) return RestoreStatus::NoArchive;
   notify(session.window, session.pump, kNotifyRestoreZipDone, 0, static_cast<LParam>(*size));
   const int16_t x = unzipFiles(st, joined, "*.*", request.destination, true, request.overwriteMode);
   removeFile(joined);
-  if (x != 0) return static_cast<int16_t>(kRestoreExtractFailed + x);
-  return kRestoreOk;
+  if (x != 0) return restoreExtractFailed(x);
+  return RestoreStatus::Ok;
 }
 
 }  // namespace vz::engine

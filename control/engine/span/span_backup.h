@@ -43,34 +43,11 @@
 #include <string>
 
 #include "control/engine/span/span_disk.h"
+#include "control/engine/span/span_status.h"
 #include "control/engine/common/unzip_state.h"
 #include "control/engine/write/zip_writer_engine.h"
 
 namespace vz::engine {
-
-// Results of Backup.
-enum BackupStatus : int16_t {
-  kBackupOk = 0,
-  kBackupNoTempName = 1,
-  kBackupNotEmpty = 3,         // destination not empty with bForceSingleBackup
-  kBackupNoArchive = 4,        // temporary archive missing or too short
-  kBackupNoArchiveUnreadable = 5,
-  kBackupSomeUnreadable = 6,   // done, but some files could not be read
-  kBackupNotWritable = 24,     // CD-ROM drive or write-protected medium
-  kBackupZipFailed = 10,       // + the compression's result
-  kBackupSplitFailed = 40,     // + the split's result
-};
-
-// Results of Restore.
-enum RestoreStatus : int16_t {
-  kRestoreOk = 0,
-  kRestoreSeveralSets = 1,
-  kRestoreNoArchive = 2,
-  kRestoreCancelled = 3,
-  kRestoreNoSet = 4,
-  kRestoreJoinFailed = 10,     // + the join's result
-  kRestoreExtractFailed = 40,  // + the extraction's result
-};
 
 // The smallest archive a backup can be: an end record and one byte more.
 constexpr int64_t kMinBackupArchiveSize = 23;
@@ -89,8 +66,9 @@ struct BackupRequest {
 std::string backupTempName(const std::string& mask);
 
 // engine carries the compression mode, the report window, pumping and the
-// cancel request; its overwrite mode is set to 0 for the run.
-int16_t backupFiles(WriteEngine& engine, const SpanSession& session, const BackupRequest& request);
+// cancel request; its overwrite mode is set to 0 for the run. Results:
+// BackupStatus (span_status.h).
+[[nodiscard]] BackupStatus backupFiles(WriteEngine& engine, const SpanSession& session, const BackupRequest& request);
 
 // Picks one first part among several in a folder; nullopt when cancelled.
 using BackupSetChooser = std::function<std::optional<std::string>(const std::string& folder)>;
@@ -103,8 +81,8 @@ struct RestoreRequest {
 };
 
 // st carries the report window, pumping, cancel and erase-read-only
-// settings of the extraction.
-int16_t restoreFiles(UnzipState& st, const SpanSession& session, const RestoreRequest& request,
-                     const BackupSetChooser& chooser);
+// settings of the extraction. Results: RestoreStatus (span_status.h).
+[[nodiscard]] RestoreStatus restoreFiles(UnzipState& st, const SpanSession& session, const RestoreRequest& request,
+                                         const BackupSetChooser& chooser);
 
 }  // namespace vz::engine

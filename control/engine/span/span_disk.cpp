@@ -3,10 +3,10 @@
 
 #include <optional>
 
+#include "control/engine/common/prompts.h"
 #include "control/engine/write/archive_update_place.h"
 #include "platform/drives.h"
 #include "platform/paths.h"
-#include "platform/ui.h"
 
 namespace vz::engine {
 
@@ -23,7 +23,7 @@ bool isRemovableDrive(std::string_view path) {
 bool isWriteProtectedMedium(std::string_view path) {
   const std::string native = toNativePath(path);
   if (drives::isWriteProtected(native)) return true;
-  return removableDiskTest(native) != 0;
+  return removableDiskTest(native) != PlaceStatus::Ok;
 }
 
 bool isDriveWriteable(std::string_view path) {
@@ -54,9 +54,11 @@ std::string diskPromptText(std::string_view text, int diskNumber, int diskCount)
 }
 
 bool askForDisk(const SpanSession& session, int diskNumber, int diskCount) {
-  const std::string text = diskPromptText(session.message, diskNumber, diskCount);
-  const std::string caption = diskPromptText(session.title, diskNumber, diskCount);
-  return ui::messageBox(text, caption, ui::MB_YESNO | ui::MB_ICONQUESTION) == ui::IDYES;
+  if (!session.prompts) return false;
+  DiskRequest req;
+  req.text = diskPromptText(session.message, diskNumber, diskCount);
+  req.caption = diskPromptText(session.title, diskNumber, diskCount);
+  return session.prompts->askForDisk(req);
 }
 
 }  // namespace vz::engine

@@ -10,7 +10,8 @@
 //
 // The disk prompt is a Yes/No question with the caller's caption and text,
 // in both of which "%1" becomes the number of the disk wanted (from 1) and
-// "%2" the number of disks in the set.
+// "%2" the number of disks in the set. It is asked through the session's
+// prompts (prompts.h); without prompts it is answered "No".
 #pragma once
 
 #include <cstdint>
@@ -21,12 +22,15 @@
 
 namespace vz::engine {
 
+class Prompts;
+
 // What a spanning operation needs besides its arguments.
 struct SpanSession {
   Handle window = 0;   // receives the progress reports, 0 for none
   bool pump = false;   // dispatch waiting messages after each report
   std::string title;   // szTitle of the disk prompt
   std::string message; // szMsg of the disk prompt
+  Prompts* prompts = nullptr;  // asks the disk prompt; null: answered "No"
 };
 
 // IsDisketteReady: the drive of path reports any free space.

@@ -44,6 +44,7 @@
 #include <string>
 
 #include "control/engine/span/span_disk.h"
+#include "control/engine/span/span_status.h"
 
 namespace vz::engine {
 
@@ -52,39 +53,17 @@ constexpr size_t kSpanCopyBlock = 8192;
 // Split's work buffer: two blocks.
 constexpr size_t kSplitBufferSize = 16384;
 
-// Results of Split.
-enum SplitStatus : int16_t {
-  kSplitOk = 0,
-  kSplitNoArchive = 1,      // missing, or a folder
-  kSplitNoMemory = 2,
-  kSplitCannotRead = 3,     // the archive cannot be opened or read
-  kSplitTooManyParts = 4,   // more than 36 parts
-  kSplitCannotCreate = 5,   // a part file cannot be created
-  kSplitNoRoom = 6,         // stopped at a disk prompt for room
-  kSplitShortWrite = 10,    // a part could not be written whole
-  kSplitWriteProtected = 11,// stopped at a write-protected disk
-};
-
-// Results of Join.
-enum JoinStatus : int16_t {
-  kJoinOk = 0,
-  kJoinCannotRead = 3,      // a part cannot be opened or read, or the archive not written
-  kJoinCannotCreate = 4,    // the joined archive cannot be created
-  kJoinStopped = 5,         // "No" at the disk prompt
-  kJoinBadName = 7,         // the part name does not end in "_" and a base-36 digit
-  kJoinNoRoom = 9,          // no room for a part on the destination
-};
-
 // The last index of a set for an archive of size bytes; -1 when the set
 // would need more than 36 parts.
 int lastPartIndex(int64_t size, int64_t firstSize, int64_t nextSize);
 
-int16_t splitArchive(const SpanSession& session, const std::string& zipName, const std::string& destDir,
-                     int64_t firstSize, int64_t nextSize);
+// Results: SplitStatus (span_status.h).
+[[nodiscard]] SplitStatus splitArchive(const SpanSession& session, const std::string& zipName,
+                                       const std::string& destDir, int64_t firstSize, int64_t nextSize);
 
 // joinedPath, when given, receives the joined archive's path (also on
-// failure, when it was known).
-int16_t joinParts(const SpanSession& session, const std::string& partName, const std::string& destDir,
-                  std::string* joinedPath = nullptr);
+// failure, when it was known). Results: JoinStatus (span_status.h).
+[[nodiscard]] JoinStatus joinParts(const SpanSession& session, const std::string& partName, const std::string& destDir,
+                                   std::string* joinedPath = nullptr);
 
 }  // namespace vz::engine

@@ -11,9 +11,9 @@
 //
 // One write operation runs at a time in the process: an operation started
 // from a message handled inside a running one (through the message pump)
-// is refused with 2 and changes nothing.
+// is refused with IoError (2) and changes nothing.
 //
-// Results: WriteStatus (zip_writer_engine.h). Progress reports go to
+// Results: WriteStatus (write_status.h). Progress reports go to
 // engine.window: ZNZipping, ZNZipping2 and ZNFileZipped per file written,
 // ZNDeleting per entry removed, ZNWriting before the new archive is put in
 // place, ZNEncrypt during the encryption pass.
@@ -83,7 +83,7 @@ struct ZipFilesRequest {
 // ZipFiles (above). The compression and overwrite modes come from the
 // engine (the current overwrite mode changes with the replace question's
 // answers).
-int16_t zipFiles(WriteEngine& engine, const ZipFilesRequest& request);
+[[nodiscard]] WriteStatus zipFiles(WriteEngine& engine, const ZipFilesRequest& request);
 
 // DeleteWithMask: removes every entry that matches the mask. The mask is
 // made a stored name (drive prefix and leading separators removed, "\"
@@ -93,7 +93,7 @@ int16_t zipFiles(WriteEngine& engine, const ZipFilesRequest& request);
 // in every folder; "*.*" removes everything); with a folder part only the
 // entries in that folder (wildcards allowed) are taken, never files of the
 // same name elsewhere. Empty name or mask, or no entry matches: 6.
-int16_t deleteWithMask(WriteEngine& engine, const std::string& zipName, const std::string& mask);
+[[nodiscard]] WriteStatus deleteWithMask(WriteEngine& engine, const std::string& zipName, const std::string& mask);
 
 // DeleteWithSelection: removes the entries selected in the host's item
 // list (item_list.h).
@@ -109,20 +109,20 @@ int16_t deleteWithMask(WriteEngine& engine, const std::string& zipName, const st
 // item of a list that is out of date never removes another file of the
 // same name. When every item of the list is selected, every entry of the
 // archive is removed. Empty name, nothing selected or nothing matched: 6.
-int16_t deleteWithSelection(WriteEngine& engine, const std::string& zipName, Handle hList, Handle hSelected,
-                            bool listIsListView);
+[[nodiscard]] WriteStatus deleteWithSelection(WriteEngine& engine, const std::string& zipName, Handle hList,
+                                              Handle hSelected, bool listIsListView);
 
 // SetGlobalComment: the archive comment. 32,768 characters or more: 8 (the
 // archive untouched). When the comment holds a different number of line
 // feeds and carriage returns, every line feed is replaced by a line feed
 // and a carriage return (in that order). Text is kept as the host's UTF-8
 // (see comment_text below). The entries are copied unchanged.
-int16_t setGlobalComment(WriteEngine& engine, const std::string& zipName, const std::string& comment);
+[[nodiscard]] WriteStatus setGlobalComment(WriteEngine& engine, const std::string& zipName, const std::string& comment);
 // SetLocalComment: the file comment of every entry that matches the mask
 // (as DeleteWithMask), with the same rules for the text. Empty name or
 // mask: 6; no match: 6.
-int16_t setLocalComment(WriteEngine& engine, const std::string& zipName, const std::string& mask,
-                        const std::string& comment);
+[[nodiscard]] WriteStatus setLocalComment(WriteEngine& engine, const std::string& zipName, const std::string& mask,
+                                          const std::string& comment);
 
 // The longest comment in characters, plus one.
 constexpr size_t kCommentCharacterLimit = 32768;

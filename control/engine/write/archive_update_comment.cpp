@@ -42,49 +42,49 @@ std::string commentText(const std::string& hostText) {
   return out;
 }
 
-int16_t setGlobalComment(WriteEngine& engine, const std::string& zipName, const std::string& comment) {
+WriteStatus setGlobalComment(WriteEngine& engine, const std::string& zipName, const std::string& comment) {
   const WriteOperation op;
-  if (!op.acquired()) return kWriteIoError;
-  if (zipName.empty()) return kWriteNothingToDo;
+  if (!op.acquired()) return WriteStatus::IoError;
+  if (zipName.empty()) return WriteStatus::NothingToDo;
   try {
     const std::optional<std::string> text = storedComment(comment);
-    if (!text) return kWriteCommentTooLong;
+    if (!text) return WriteStatus::CommentTooLong;
     const ArchiveTarget target = describeTarget(zipName);
     LoadedCatalogue catalogue;
-    if (const int16_t s = loadCatalogue(zipName, {}, catalogue); s != 0) return s;
-    if (!target.exists) return kWriteIoError;  // no archive to comment
+    if (const int16_t s = loadCatalogue(zipName, {}, catalogue); s != 0) return writeStatusOfLoader(s);
+    if (!target.exists) return WriteStatus::IoError;  // no archive to comment
     return rewriteArchive(
         engine, zipName, target, catalogue, [](const ArchiveEntry&) { return EntryPlan{}; }, *text);
   } catch (const std::bad_alloc&) {
-    return kWriteNoMemory;
+    return WriteStatus::NoMemory;
   }
 }
 
-int16_t setLocalComment(WriteEngine& engine, const std::string& zipName, const std::string& mask,
-                        const std::string& comment) {
+WriteStatus setLocalComment(WriteEngine& engine, const std::string& zipName, const std::string& mask,
+                            const std::string& comment) {
   const WriteOperation op;
-  if (!op.acquired()) return kWriteIoError;
-  if (zipName.empty()) return kWriteNothingToDo;
+  if (!op.acquired()) return WriteStatus::IoError;
+  if (zipName.empty()) return WriteStatus::NothingToDo;
   try {
     const std::string m = processedMask(mask);
-    if (m.empty()) return kWriteNothingToDo;
+    if (m.empty()) return WriteStatus::NothingToDo;
     const std::optional<std::string> text = storedComment(comment);
-    if (!text) return kWriteCommentTooLong;
+    if (!text) return WriteStatus::CommentTooLong;
     const ArchiveTarget target = describeTarget(zipName);
     LoadedCatalogue catalogue;
-    if (const int16_t s = loadCatalogue(zipName, {}, catalogue); s != 0) return s;
+    if (const int16_t s = loadCatalogue(zipName, {}, catalogue); s != 0) return writeStatusOfLoader(s);
     size_t marked = 0;
     for (ArchiveEntry* e = catalogue.entries.first(); e; e = e->next.get()) {
       e->mark = entryMatches(*e, m) ? 1 : 0;
       if (e->mark) ++marked;
     }
-    if (marked == 0) return kWriteNothingToDo;
+    if (marked == 0) return WriteStatus::NothingToDo;
     const std::string& stored = *text;
     return rewriteArchive(
         engine, zipName, target, catalogue,
         [&](const ArchiveEntry& e) { return EntryPlan{false, e.mark ? &stored : nullptr}; }, catalogue.comment);
   } catch (const std::bad_alloc&) {
-    return kWriteNoMemory;
+    return WriteStatus::NoMemory;
   }
 }
 

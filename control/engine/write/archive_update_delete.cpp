@@ -63,16 +63,16 @@ Selection readSelection(Handle hList, Handle hSelected, bool listView) {
 // Loads the catalogue, marks the entries `selects` takes and rewrites the
 // archive without them.
 template <class Selects>
-int16_t deleteEntries(WriteEngine& engine, const std::string& zipName, Selects selects) {
+WriteStatus deleteEntries(WriteEngine& engine, const std::string& zipName, Selects selects) {
   const ArchiveTarget target = describeTarget(zipName);
   LoadedCatalogue catalogue;
-  if (const int16_t s = loadCatalogue(zipName, {}, catalogue); s != 0) return s;
+  if (const int16_t s = loadCatalogue(zipName, {}, catalogue); s != 0) return writeStatusOfLoader(s);
   size_t marked = 0;
   for (ArchiveEntry* e = catalogue.entries.first(); e; e = e->next.get()) {
     e->mark = selects(*e) ? 1 : 0;
     if (e->mark) ++marked;
   }
-  if (marked == 0) return kWriteNothingToDo;
+  if (marked == 0) return WriteStatus::NothingToDo;
   return rewriteArchive(
       engine, zipName, target, catalogue, [](const ArchiveEntry& e) { return EntryPlan{e.mark != 0, nullptr}; },
       catalogue.comment);
@@ -80,31 +80,31 @@ int16_t deleteEntries(WriteEngine& engine, const std::string& zipName, Selects s
 
 }  // namespace
 
-int16_t deleteWithMask(WriteEngine& engine, const std::string& zipName, const std::string& mask) {
+WriteStatus deleteWithMask(WriteEngine& engine, const std::string& zipName, const std::string& mask) {
   const WriteOperation op;
-  if (!op.acquired()) return kWriteIoError;
-  if (zipName.empty()) return kWriteNothingToDo;
+  if (!op.acquired()) return WriteStatus::IoError;
+  if (zipName.empty()) return WriteStatus::NothingToDo;
   const std::string m = processedMask(mask);
-  if (m.empty()) return kWriteNothingToDo;
+  if (m.empty()) return WriteStatus::NothingToDo;
   try {
     return deleteEntries(engine, zipName, [&](const ArchiveEntry& e) { return entryMatches(e, m); });
   } catch (const std::bad_alloc&) {
-    return kWriteNoMemory;
+    return WriteStatus::NoMemory;
   }
 }
 
-int16_t deleteWithSelection(WriteEngine& engine, const std::string& zipName, Handle hList, Handle hSelected,
-                            bool listIsListView) {
+WriteStatus deleteWithSelection(WriteEngine& engine, const std::string& zipName, Handle hList, Handle hSelected,
+                                bool listIsListView) {
   const WriteOperation op;
-  if (!op.acquired()) return kWriteIoError;
-  if (zipName.empty()) return kWriteNothingToDo;
+  if (!op.acquired()) return WriteStatus::IoError;
+  if (zipName.empty()) return WriteStatus::NothingToDo;
   try {
     const Selection sel = readSelection(hList, hSelected, listIsListView);
-    if (sel.items.empty() && !sel.allSelected) return kWriteNothingToDo;
+    if (sel.items.empty() && !sel.allSelected) return WriteStatus::NothingToDo;
     return deleteEntries(engine, zipName,
                          [&](const ArchiveEntry& e) { return sel.allSelected || sel.items.count(keyOf(e)) != 0; });
   } catch (const std::bad_alloc&) {
-    return kWriteNoMemory;
+    return WriteStatus::NoMemory;
   }
 }
 

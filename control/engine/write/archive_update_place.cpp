@@ -53,9 +53,9 @@ bool sameVolume(const std::string& tempFile, const std::string& archive) {
 }
 
 // Copies from to a new file beside the archive; the name of the copy, or
-// the status (2 or 16) in *status.
-std::string copyBeside(const std::string& from, const std::string& archive, int16_t* status) {
-  *status = 2;
+// the status (IoError or DiskFull) in *status.
+std::string copyBeside(const std::string& from, const std::string& archive, PlaceStatus* status) {
+  *status = PlaceStatus::IoError;
   const std::string beside = getTempFileName(folderOf(archive), kTempFilePrefix);
   if (beside.empty()) return {};
   File in, out;
@@ -66,7 +66,7 @@ std::string copyBeside(const std::string& from, const std::string& archive, int1
     if (n < 0) ok = false;
     if (n <= 0) break;
     if (!out.write(buf.data(), static_cast<size_t>(n))) {
-      if (errno == ENOSPC) *status = 16;
+      if (errno == ENOSPC) *status = PlaceStatus::DiskFull;
       ok = false;
     }
     observeWriteStep(WriteStep::TempWrite);
@@ -77,7 +77,7 @@ std::string copyBeside(const std::string& from, const std::string& archive, int1
     removeFile(beside);
     return {};
   }
-  *status = 0;
+  *status = PlaceStatus::Ok;
   return beside;
 }
 
@@ -107,54 +107,54 @@ ArchiveTarget describeTarget(const std::string& zipName) {
   return t;
 }
 
-int16_t removableDiskTest(const std::string& native) {
-  if (drives::driveType(native) != DriveType::Removable) return 0;
-  if (drives::isWriteProtected(native)) return 15;
+PlaceStatus removableDiskTest(const std::string& native) {
+  if (drives::driveType(native) != DriveType::Removable) return PlaceStatus::Ok;
+  if (drives::isWriteProtected(native)) return PlaceStatus::WriteProtected;
   const std::optional<DriveInfo> drive = drives::driveOf(native);
-  if (!drive) return 0;
+  if (!drive) return PlaceStatus::Ok;
   const std::string labelFile = joinPath(drive->root, ".vzlabel");
   const bool hadLabelFile = fileExists(labelFile);
   const std::string old = drives::volumeLabel(native).value_or("");
-  if (!drives::setVolumeLabel(native, "1")) return 15;
+  if (!drives::setVolumeLabel(native, "1")) return PlaceStatus::WriteProtected;
   const bool restored = hadLabelFile ? drives::setVolumeLabel(native, old) : removeFile(labelFile);
-  return restored ? 0 : 15;
+  return restored ? PlaceStatus::Ok : PlaceStatus::WriteProtected;
 }
 
-int16_t checkWritable(const ArchiveTarget& target) {
-  if (target.native.empty() || target.isFolder) return 2;
-  if (const int16_t s = removableDiskTest(target.native); s != 0) return s;
+PlaceStatus checkWritable(const ArchiveTarget& target) {
+  if (target.native.empty() || target.isFolder) return PlaceStatus::IoError;
+  if (const PlaceStatus s = removableDiskTest(target.native); s != PlaceStatus::Ok) return s;
   File f;
-  if (target.exists) return f.open(target.native, File::Mode::ReadWrite) ? 0 : 2;
-  if (!f.open(target.native, File::Mode::CreateNew, 0600)) return 2;
+  if (target.exists) return f.open(target.native, File::Mode::ReadWrite) ? PlaceStatus::Ok : PlaceStatus::IoError;
+  if (!f.open(target.native, File::Mode::CreateNew, 0600)) return PlaceStatus::IoError;
   f.close();
   removeFile(target.native);
-  return 0;
+  return PlaceStatus::Ok;
 }
 
-int16_t putInPlace(const std::string& tempFile, const ArchiveTarget& target) {
-  if (const int16_t s = removableDiskTest(target.native); s != 0) return s;
+PlaceStatus putInPlace(const std::string& tempFile, const ArchiveTarget& target) {
+  if (const PlaceStatus s = removableDiskTest(target.native); s != PlaceStatus::Ok) return s;
   const std::optional<int64_t> size = fileSize(tempFile);
-  if (!size) return 2;
+  if (!size) return PlaceStatus::IoError;
   observeWriteStep(WriteStep::BeforePlace);
 
   std::string source = tempFile;  // the file that takes the archive's name
   if (!sameVolume(tempFile, target.native)) {
     const std::optional<uint64_t> free = drives::freeSpace(target.native);
-    if (free && *free < static_cast<uint64_t>(*size)) return 16;
-    int16_t status = 0;
+    if (free && *free < static_cast<uint64_t>(*size)) return PlaceStatus::DiskFull;
+    PlaceStatus status = PlaceStatus::Ok;
     source = copyBeside(tempFile, target.native, &status);
     if (source.empty()) return status;
     observeWriteStep(WriteStep::CopiedBeside);
   }
   if (chmod(source.c_str(), static_cast<mode_t>(target.mode)) != 0 || !renameFile(source, target.native)) {
     if (source != tempFile) removeFile(source);
-    return 2;
+    return PlaceStatus::IoError;
   }
   syncFolder(folderOf(target.native));
   if (source != tempFile) removeFile(tempFile);
   observeWriteStep(WriteStep::Renamed);
   if (target.attributes) setFileAttributes(target.native, *target.attributes);
-  return 0;
+  return PlaceStatus::Ok;
 }
 
 }  // namespace vz::engine

@@ -29,6 +29,8 @@
 #include <optional>
 #include <string>
 
+#include "control/engine/write/write_status.h"
+
 namespace vz::engine {
 
 struct ArchiveTarget {
@@ -43,18 +45,20 @@ struct ArchiveTarget {
 // The target of a host's archive name ("A:\X.ZIP", "x.zip", "/path/x.zip").
 ArchiveTarget describeTarget(const std::string& zipName);
 
-// The write test of a removable drive (step 1): 0, or 15. Any other drive:
-// 0 without a test.
-int16_t removableDiskTest(const std::string& native);
+// The write test of a removable drive (step 1): Ok, or WriteProtected (15).
+// Any other drive: Ok without a test.
+[[nodiscard]] PlaceStatus removableDiskTest(const std::string& native);
 
 // Whether the archive's path can be opened for writing, before any work: a
-// missing archive is created for the test and removed again. 0; 15 for a
-// write-protected removable disk; 2 otherwise.
-int16_t checkWritable(const ArchiveTarget& target);
+// missing archive is created for the test and removed again. Ok;
+// WriteProtected (15) for a write-protected removable disk; IoError (2)
+// otherwise.
+[[nodiscard]] PlaceStatus checkWritable(const ArchiveTarget& target);
 
-// Puts the finished temporary file in place (steps above): 0, 2, 15 or 16.
-// The temporary file is gone afterwards when the result is 0; otherwise it
-// is left to its owner (the builder removes it).
-int16_t putInPlace(const std::string& tempFile, const ArchiveTarget& target);
+// Puts the finished temporary file in place (steps above): Ok, IoError (2),
+// WriteProtected (15) or DiskFull (16). The temporary file is gone
+// afterwards when the result is Ok; otherwise it is left to its owner (the
+// builder removes it).
+[[nodiscard]] PlaceStatus putInPlace(const std::string& tempFile, const ArchiveTarget& target);
 
 }  // namespace vz::engine

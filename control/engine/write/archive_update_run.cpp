@@ -51,11 +51,11 @@ bool entryMatches(const ArchiveEntry& e, const std::string& mask) {
   return maskMatches(name, mask);
 }
 
-int16_t rewriteArchive(const WriteEngine& engine, const std::string& zipName, const ArchiveTarget& target,
-                       const LoadedCatalogue& catalogue, const PlanFor& plan, const std::string& archiveComment) {
-  if (const int16_t s = checkWritable(target); s != 0) return s;
+WriteStatus rewriteArchive(const WriteEngine& engine, const std::string& zipName, const ArchiveTarget& target,
+                           const LoadedCatalogue& catalogue, const PlanFor& plan, const std::string& archiveComment) {
+  if (const PlaceStatus s = checkWritable(target); s != PlaceStatus::Ok) return writeStatusOf(s);
   File old;
-  if (!old.open(target.native, File::Mode::Read)) return 2;
+  if (!old.open(target.native, File::Mode::Read)) return WriteStatus::IoError;
   std::vector<EntryPlan> plans;
   plans.reserve(catalogue.count());
   size_t kept = 0;
@@ -64,10 +64,11 @@ int16_t rewriteArchive(const WriteEngine& engine, const std::string& zipName, co
     if (!plans.back().drop) ++kept;
   }
   ArchiveBuilder builder;
-  if (const int16_t s = builder.create(); s != 0) return s;
+  if (const BuildStatus s = builder.create(); s != BuildStatus::Ok) return writeStatusOf(s);
   // An archive with no entries left is its end record alone.
   if (kept != 0) {
-    if (const int16_t s = builder.copyBytes(old, 0, catalogue.prefixCount); s != 0) return s;
+    if (const BuildStatus s = builder.copyBytes(old, 0, catalogue.prefixCount); s != BuildStatus::Ok)
+      return writeStatusOf(s);
   }
   size_t i = 0;
   for (const ArchiveEntry* e = catalogue.entries.first(); e; e = e->next.get(), ++i) {
@@ -75,14 +76,15 @@ int16_t rewriteArchive(const WriteEngine& engine, const std::string& zipName, co
       report(engine, kNotifyDeleting, 0, e->displayName);
       continue;
     }
-    if (const int16_t s = builder.copyEntry(old, *e, plans[i].comment); s != 0) return s;
+    if (const BuildStatus s = builder.copyEntry(old, *e, plans[i].comment); s != BuildStatus::Ok)
+      return writeStatusOf(s);
   }
   old.close();
-  if (const int16_t s = builder.finish(archiveComment); s != 0) return s;
+  if (const BuildStatus s = builder.finish(archiveComment); s != BuildStatus::Ok) return writeStatusOf(s);
   report(engine, kNotifyWriting, 0, zipName);
-  const int16_t placed = putInPlace(builder.path(), target);
-  if (placed == 0) builder.release();
-  return placed;
+  const PlaceStatus placed = putInPlace(builder.path(), target);
+  if (placed == PlaceStatus::Ok) builder.release();
+  return writeStatusOf(placed);
 }
 
 }  // namespace vz::engine

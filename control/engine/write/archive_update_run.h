@@ -18,7 +18,7 @@ namespace vz::engine {
 
 // Holds the process-wide write state for one operation. A second operation
 // started while one runs (from inside the message pump) does not acquire
-// it and must return 2 without doing anything.
+// it and must return IoError (2) without doing anything.
 class WriteOperation {
  public:
   WriteOperation();
@@ -51,8 +51,8 @@ using PlanFor = std::function<EntryPlan(const ArchiveEntry&)>;
 // Writes a new archive from the catalogue of target (entries in order,
 // each as plan says, the end record with archiveComment) and puts it in
 // place. The caller has loaded the catalogue from target and checked that
-// there is something to do. 0, 2, 15 or 16.
-int16_t rewriteArchive(const WriteEngine& engine, const std::string& zipName, const ArchiveTarget& target,
+// there is something to do. Ok, IoError, WriteProtected or DiskFull.
+[[nodiscard]] WriteStatus rewriteArchive(const WriteEngine& engine, const std::string& zipName, const ArchiveTarget& target,
                        const LoadedCatalogue& catalogue, const PlanFor& plan, const std::string& archiveComment);
 
 }  // namespace vz::engine

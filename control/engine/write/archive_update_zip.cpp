@@ -38,11 +38,11 @@ class ZipRun {
  public:
   ZipRun(WriteEngine& engine, const ZipFilesRequest& request) : engine_(engine), req_(request) {}
 
-  int16_t run() {
-    if (req_.zipName.empty() || req_.mask.empty()) return kWriteNothingToDo;
+  WriteStatus run() {
+    if (req_.zipName.empty() || req_.mask.empty()) return WriteStatus::NothingToDo;
     engine_.setCompressionMode(engine_.compressionMode);
     const ArchiveTarget target = describeTarget(req_.zipName);
-    if (const int16_t s = loadCatalogue(req_.zipName, {}, catalogue_); s != 0) return s;
+    if (const int16_t s = loadCatalogue(req_.zipName, {}, catalogue_); s != 0) return writeStatusOfLoader(s);
 
     SelectOptions so;
     so.mask = splitMask(req_.mask);
@@ -57,18 +57,18 @@ class ZipRun {
     dropNewFiles();
     if (replacing_ == 0 && newFiles_.empty()) {
       const int16_t mode = engine_.requestedOverwriteMode;
-      return (mode == kOverwriteNewer || mode == kOverwriteFreshen) ? kWriteOk : kWriteNothingToDo;
+      return (mode == kOverwriteNewer || mode == kOverwriteFreshen) ? WriteStatus::Ok : WriteStatus::NothingToDo;
     }
 
-    if (const int16_t s = checkWritable(target); s != 0) return s;
-    if (const int16_t s = build(target); s != 0) return s;
+    if (const PlaceStatus s = checkWritable(target); s != PlaceStatus::Ok) return writeStatusOf(s);
+    if (const WriteStatus s = build(target); s != WriteStatus::Ok) return s;
     const bool cancelled = engine_.cancel;
-    if (const int16_t s = place(target); s != 0) return s;
+    if (const WriteStatus s = place(target); s != WriteStatus::Ok) return s;
 
-    int16_t result = cancelled ? static_cast<int16_t>(kWriteCancelled) : warning_;
+    WriteStatus result = cancelled ? WriteStatus::Cancelled : warning_;
     if (!req_.password.empty()) {
-      const int16_t pass = runEncryptionPass(engine_, req_.zipName, req_.password);
-      if (pass != kWriteOk && pass != kWriteNothingToDo) result = kWriteEncryptFailed;
+      const EncryptStatus pass = runEncryptionPass(engine_, req_.zipName, req_.password);
+      if (pass != EncryptStatus::Ok && pass != EncryptStatus::NothingToDo) result = WriteStatus::EncryptFailed;
     }
     return result;
   }
@@ -167,7 +167,7 @@ class ZipRun {
       fatal_ = r.status;
       return false;
     }
-    if (r.status != 0)
+    if (r.status != WriteStatus::Ok)
       warning_ = r.status;
     else
       written_.push_back(i);
@@ -175,12 +175,13 @@ class ZipRun {
   }
 
   // Steps 7 to 10 up to the finished temporary file.
-  int16_t build(const ArchiveTarget& target) {
-    if (const int16_t s = builder_.create(); s != 0) return s;
+  WriteStatus build(const ArchiveTarget& target) {
+    if (const BuildStatus s = builder_.create(); s != BuildStatus::Ok) return writeStatusOf(s);
     File old;
-    if (target.exists && !old.open(target.native, File::Mode::Read)) return kWriteIoError;
+    if (target.exists && !old.open(target.native, File::Mode::Read)) return WriteStatus::IoError;
     if (old.isOpen()) {
-      if (const int16_t s = builder_.copyBytes(old, 0, catalogue_.prefixCount); s != 0) return s;
+      if (const BuildStatus s = builder_.copyBytes(old, 0, catalogue_.prefixCount); s != BuildStatus::Ok)
+        return writeStatusOf(s);
     }
     FileWriteOptions fo;
     fo.compressionMode = engine_.compressionMode;
@@ -192,26 +193,26 @@ class ZipRun {
         const size_t i = e->mark - 1;
         const FileWriteResult r = writeDiskFile(builder_, diskFile(i), fo);
         if (!account(r, i)) return fatal_;
-        if (r.status == 0) continue;  // replaced; otherwise the old entry stays
+        if (r.status == WriteStatus::Ok) continue;  // replaced; otherwise the old entry stays
       }
-      if (const int16_t s = builder_.copyEntry(old, *e); s != 0) return s;
+      if (const BuildStatus s = builder_.copyEntry(old, *e); s != BuildStatus::Ok) return writeStatusOf(s);
     }
     for (size_t i : newFiles_) {
       if (engine_.cancel) break;
       if (builder_.recordCount() >= kMaxEntries) {
-        warning_ = kWriteUnreadable;
+        warning_ = WriteStatus::Unreadable;
         continue;
       }
       if (!account(writeDiskFile(builder_, diskFile(i), fo), i)) return fatal_;
     }
     old.close();
-    return builder_.finish(catalogue_.comment);
+    return writeStatusOf(builder_.finish(catalogue_.comment));
   }
 
   // Step 10's end and step 11.
-  int16_t place(const ArchiveTarget& target) {
+  WriteStatus place(const ArchiveTarget& target) {
     report(engine_, kNotifyWriting, 0, req_.zipName);
-    if (const int16_t s = putInPlace(builder_.path(), target); s != 0) return s;
+    if (const PlaceStatus s = putInPlace(builder_.path(), target); s != PlaceStatus::Ok) return writeStatusOf(s);
     builder_.release();
     if (req_.removeArchiveFlag) {
       for (size_t i : written_) {
@@ -220,7 +221,7 @@ class ZipRun {
           setFileAttributes(path, *a & ~kAttrArchive);
       }
     }
-    return kWriteOk;
+    return WriteStatus::Ok;
   }
 
   WriteEngine& engine_;            // modes, reports, cancel request, prompts
@@ -230,20 +231,20 @@ class ZipRun {
   std::vector<size_t> newFiles_;   // indexes into found_ of the files to add
   std::vector<size_t> written_;    // indexes into found_ of the files the new archive holds
   size_t replacing_ = 0;           // entries to replace from their files
-  int16_t warning_ = 0;            // the last warning (2 or 12)
-  int16_t fatal_ = 0;              // the failure that ended the build
+  WriteStatus warning_ = WriteStatus::Ok;  // the last warning (IoError or Unreadable)
+  WriteStatus fatal_ = WriteStatus::Ok;    // the failure that ended the build
   ArchiveBuilder builder_;         // the new archive
 };
 
 }  // namespace
 
-int16_t zipFiles(WriteEngine& engine, const ZipFilesRequest& request) {
+WriteStatus zipFiles(WriteEngine& engine, const ZipFilesRequest& request) {
   const WriteOperation op;
-  if (!op.acquired()) return kWriteIoError;
+  if (!op.acquired()) return WriteStatus::IoError;
   try {
     return ZipRun(engine, request).run();
   } catch (const std::bad_alloc&) {
-    return kWriteNoMemory;
+    return WriteStatus::NoMemory;
   }
 }
 

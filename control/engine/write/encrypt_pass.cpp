@@ -39,40 +39,43 @@ class Pass {
   Pass(WriteEngine& engine, const std::string& zipName, std::string_view password)
       : engine_(engine), zipName_(zipName), password_(password) {}
 
-  int16_t run() {
+  EncryptStatus run() {
     const ArchiveTarget target = describeTarget(zipName_);
     LoadedCatalogue catalogue;
-    if (const int16_t s = loadCatalogue(zipName_, {}, catalogue); s != 0) return s == kCatalogueNoMemory ? 5 : 4;
+    if (const int16_t s = loadCatalogue(zipName_, {}, catalogue); s != 0)
+      return s == kCatalogueNoMemory ? EncryptStatus::NoMemory : EncryptStatus::BadArchive;
     const bool any = std::any_of(catalogue.byName.begin(), catalogue.byName.end(),
                                  [](const ArchiveEntry* e) { return needsEncrypting(*e); });
-    if (!any) return kWriteNothingToDo;
+    if (!any) return EncryptStatus::NothingToDo;
 
-    if (builder_.create() != 0 || !old_.open(target.native, File::Mode::Read)) return 12;
-    if (builder_.copyBytes(old_, 0, catalogue.prefixCount) != 0) return 12;
+    if (builder_.create() != BuildStatus::Ok || !old_.open(target.native, File::Mode::Read))
+      return EncryptStatus::Failed;
+    if (builder_.copyBytes(old_, 0, catalogue.prefixCount) != BuildStatus::Ok) return EncryptStatus::Failed;
     buffer_.resize(kEncryptBlockSize);
     for (const ArchiveEntry* e = catalogue.entries.first(); e; e = e->next.get()) {
       if (!needsEncrypting(*e)) {
-        if (builder_.copyEntry(old_, *e) != 0) return 12;
+        if (builder_.copyEntry(old_, *e) != BuildStatus::Ok) return EncryptStatus::Failed;
         continue;
       }
-      if (const int16_t s = encryptEntry(*e); s != 0) return s;
+      if (const EncryptStatus s = encryptEntry(*e); s != EncryptStatus::Ok) return s;
     }
     old_.close();
-    if (!roomFor(builder_.path(), catalogue.comment.size() + kEndRoom)) return 16;
-    if (builder_.finish(catalogue.comment) != 0) return 12;
+    if (!roomFor(builder_.path(), catalogue.comment.size() + kEndRoom)) return EncryptStatus::DiskFull;
+    if (builder_.finish(catalogue.comment) != BuildStatus::Ok) return EncryptStatus::Failed;
     report(engine_, kNotifyWriting, 0, zipName_);
-    const int16_t placed = putInPlace(builder_.path(), target);
-    if (placed != 0) return placed == 16 ? 16 : 12;
+    const PlaceStatus placed = putInPlace(builder_.path(), target);
+    if (placed != PlaceStatus::Ok)
+      return placed == PlaceStatus::DiskFull ? EncryptStatus::DiskFull : EncryptStatus::Failed;
     builder_.release();
-    return 0;
+    return EncryptStatus::Ok;
   }
 
  private:
-  int16_t encryptEntry(const ArchiveEntry& e) {
+  EncryptStatus encryptEntry(const ArchiveEntry& e) {
     const uint64_t size = e.compressedSize;
-    if (!roomFor(builder_.path(), size == 0 ? kEntryRoom : size + kEntryRoom)) return 16;
+    if (!roomFor(builder_.path(), size == 0 ? kEntryRoom : size + kEntryRoom)) return EncryptStatus::DiskFull;
     const int64_t at = builder_.position();
-    if (at < 0 || at > kMaxRecordOffset || size > 0xFFFFFFFFull - kEncryptionHeaderSize) return 12;
+    if (at < 0 || at > kMaxRecordOffset || size > 0xFFFFFFFFull - kEncryptionHeaderSize) return EncryptStatus::Failed;
     const auto newFlags = [](uint16_t f) {
       return static_cast<uint16_t>((f | kFlagEncrypted) & ~kFlagDataDescriptor);
     };
@@ -81,35 +84,35 @@ class Pass {
     lh.flags = newFlags(lh.flags);
     lh.compressedSize = static_cast<uint32_t>(size + kEncryptionHeaderSize);
     const auto lhBytes = encodeLocalHeader(lh);
-    if (!builder_.write(lhBytes.data(), lhBytes.size()) || !builder_.write(e.name.data(), e.name.size())) return 12;
+    if (!builder_.write(lhBytes.data(), lhBytes.size()) || !builder_.write(e.name.data(), e.name.size())) return EncryptStatus::Failed;
     if (e.localExtra && !e.localExtra->empty() && !builder_.write(e.localExtra->data(), e.localExtra->size()))
-      return 12;
+      return EncryptStatus::Failed;
 
     ZipKeys keys = initKeys(password_);
     uint8_t header[kEncryptionHeaderSize];
-    if (!makeEncryptionHeader(keys, e.crc32, header) || !builder_.write(header, sizeof header)) return 12;
+    if (!makeEncryptionHeader(keys, e.crc32, header) || !builder_.write(header, sizeof header)) return EncryptStatus::Failed;
 
     const int64_t dataStart =
         static_cast<int64_t>(e.localHeaderOffset) + static_cast<int64_t>(kLocalHeaderSize) + e.nameLength +
         e.localExtraLength;
-    if (!old_.seek(dataStart)) return 12;
+    if (!old_.seek(dataStart)) return EncryptStatus::Failed;
     uint64_t done = 0;
     while (done < size) {
       const size_t n = static_cast<size_t>(std::min<uint64_t>(size - done, buffer_.size()));
-      if (!old_.readExact(buffer_.data(), n)) return 12;
+      if (!old_.readExact(buffer_.data(), n)) return EncryptStatus::Failed;
       encryptBuffer(keys, buffer_.data(), n);
-      if (!builder_.write(buffer_.data(), n)) return 12;
+      if (!builder_.write(buffer_.data(), n)) return EncryptStatus::Failed;
       done += n;
       report(engine_, kNotifyEncrypt, static_cast<WParam>(done * 100 / size), e.displayName);
     }
-    if (builder_.overflows()) return 12;
+    if (builder_.overflows()) return EncryptStatus::Failed;
 
     CentralRecord r = centralRecordOf(e);
     r.header.flags = newFlags(r.header.flags);
     r.header.compressedSize = lh.compressedSize;
     r.header.localHeaderOffset = static_cast<uint32_t>(at);
     builder_.addRecord(std::move(r));
-    return 0;
+    return EncryptStatus::Ok;
   }
 
   WriteEngine& engine_;          // reports and pumping
@@ -122,17 +125,17 @@ class Pass {
 
 }  // namespace
 
-int16_t runEncryptionPass(WriteEngine& engine, const std::string& zipName, std::string_view password) {
+EncryptStatus runEncryptionPass(WriteEngine& engine, const std::string& zipName, std::string_view password) {
   try {
     return Pass(engine, zipName, password).run();
   } catch (const std::bad_alloc&) {
-    return kWriteNoMemory;
+    return EncryptStatus::NoMemory;
   }
 }
 
-int16_t encryptArchive(WriteEngine& engine, const std::string& zipName, std::string_view password) {
+EncryptStatus encryptArchive(WriteEngine& engine, const std::string& zipName, std::string_view password) {
   const WriteOperation op;
-  if (!op.acquired()) return kWriteUnreadable;
+  if (!op.acquired()) return EncryptStatus::Failed;
   return runEncryptionPass(engine, zipName, password);
 }
 

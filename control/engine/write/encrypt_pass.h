@@ -46,10 +46,10 @@ namespace vz::engine {
 constexpr size_t kEncryptBlockSize = 16384;
 
 // The pass as its own write operation (refused with 12 while another one
-// runs). Results: 0, 4, 5, 6, 12, 16.
-int16_t encryptArchive(WriteEngine& engine, const std::string& zipName, std::string_view password);
+// runs). Results: EncryptStatus (write_status.h).
+[[nodiscard]] EncryptStatus encryptArchive(WriteEngine& engine, const std::string& zipName, std::string_view password);
 
 // The pass inside a running write operation (ZipFiles).
-int16_t runEncryptionPass(WriteEngine& engine, const std::string& zipName, std::string_view password);
+[[nodiscard]] EncryptStatus runEncryptionPass(WriteEngine& engine, const std::string& zipName, std::string_view password);
 
 }  // namespace vz::engine

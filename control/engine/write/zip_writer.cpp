@@ -37,18 +37,18 @@ CentralRecord centralRecordOf(const ArchiveEntry& e) {
 
 ArchiveBuilder::~ArchiveBuilder() { discard(); }
 
-int16_t ArchiveBuilder::create(const std::string& folder) {
+BuildStatus ArchiveBuilder::create(const std::string& folder) {
   discard();
   records_.clear();
   const std::string where = folder.empty() ? computeTempBaseFolder() : folder;
   path_ = getTempFileName(where, kTempFilePrefix);
-  if (path_.empty()) return 2;
+  if (path_.empty()) return BuildStatus::IoError;
   // The name was reserved by creating the file empty; open it for writing.
   if (!file_.open(path_, File::Mode::ReadWrite)) {
     discard();
-    return 2;
+    return BuildStatus::IoError;
   }
-  return 0;
+  return BuildStatus::Ok;
 }
 
 bool ArchiveBuilder::write(const void* data, size_t size) {
@@ -70,24 +70,24 @@ bool ArchiveBuilder::rewriteAt(int64_t pos, const void* data, size_t size, bool*
 
 bool ArchiveBuilder::truncateTo(int64_t pos) { return file_.truncate(pos) && file_.seek(pos); }
 
-int16_t ArchiveBuilder::copyBytes(File& src, int64_t offset, int64_t count) {
-  if (count <= 0) return 0;
+BuildStatus ArchiveBuilder::copyBytes(File& src, int64_t offset, int64_t count) {
+  if (count <= 0) return BuildStatus::Ok;
   if (buffer_.empty()) buffer_.resize(kCopyBufferSize);
-  if (!src.seek(offset)) return 2;
+  if (!src.seek(offset)) return BuildStatus::IoError;
   while (count > 0) {
     const size_t n = static_cast<size_t>(std::min<int64_t>(count, static_cast<int64_t>(buffer_.size())));
-    if (!src.readExact(buffer_.data(), n) || !write(buffer_.data(), n)) return 2;
+    if (!src.readExact(buffer_.data(), n) || !write(buffer_.data(), n)) return BuildStatus::IoError;
     count -= static_cast<int64_t>(n);
   }
-  return 0;
+  return BuildStatus::Ok;
 }
 
-int16_t ArchiveBuilder::copyEntry(File& src, const ArchiveEntry& e, const std::string* comment) {
+BuildStatus ArchiveBuilder::copyEntry(File& src, const ArchiveEntry& e, const std::string* comment) {
   const int64_t at = position();
-  if (at < 0 || at > kMaxRecordOffset) return 2;
+  if (at < 0 || at > kMaxRecordOffset) return BuildStatus::IoError;
   const int64_t span = static_cast<int64_t>(kLocalHeaderSize) + e.nameLength + e.localExtraLength +
                        static_cast<int64_t>(e.compressedSize) + e.descriptorSize;
-  if (const int16_t s = copyBytes(src, e.localHeaderOffset, span); s != 0) return s;
+  if (const BuildStatus s = copyBytes(src, e.localHeaderOffset, span); s != BuildStatus::Ok) return s;
   CentralRecord r = centralRecordOf(e);
   r.header.localHeaderOffset = static_cast<uint32_t>(at);
   if (comment) {
@@ -95,38 +95,38 @@ int16_t ArchiveBuilder::copyEntry(File& src, const ArchiveEntry& e, const std::s
     r.header.commentLength = static_cast<uint16_t>(comment->size());
   }
   records_.push_back(std::move(r));
-  return 0;
+  return BuildStatus::Ok;
 }
 
-int16_t ArchiveBuilder::finish(std::string_view archiveComment) {
+BuildStatus ArchiveBuilder::finish(std::string_view archiveComment) {
   const int64_t start = position();
   if (start < 0 || start > kMaxRecordOffset || records_.size() > 0xFFFF || archiveComment.size() > kMaxCommentLength)
-    return 2;
+    return BuildStatus::IoError;
   for (const CentralRecord& r : records_) {
     CentralHeader h = r.header;
     h.nameLength = static_cast<uint16_t>(r.name.size());
     h.extraLength = static_cast<uint16_t>(r.extra ? r.extra->size() : 0);
     h.commentLength = static_cast<uint16_t>(r.comment.size());
     const auto bytes = encodeCentralHeader(h);
-    if (!write(bytes.data(), bytes.size()) || !write(r.name.data(), r.name.size())) return 2;
-    if (r.extra && !r.extra->empty() && !write(r.extra->data(), r.extra->size())) return 2;
-    if (!r.comment.empty() && !write(r.comment.data(), r.comment.size())) return 2;
+    if (!write(bytes.data(), bytes.size()) || !write(r.name.data(), r.name.size())) return BuildStatus::IoError;
+    if (r.extra && !r.extra->empty() && !write(r.extra->data(), r.extra->size())) return BuildStatus::IoError;
+    if (!r.comment.empty() && !write(r.comment.data(), r.comment.size())) return BuildStatus::IoError;
   }
   const int64_t end = position();
-  if (end < start || end - start > kMaxRecordOffset) return 2;
+  if (end < start || end - start > kMaxRecordOffset) return BuildStatus::IoError;
   EndRecord rec;
   rec.entriesOnDisk = rec.totalEntries = static_cast<uint16_t>(records_.size());
   rec.directorySize = static_cast<uint32_t>(end - start);
   rec.directoryOffset = static_cast<uint32_t>(start);
   rec.commentLength = static_cast<uint16_t>(archiveComment.size());
   const auto bytes = encodeEndRecord(rec);
-  if (!write(bytes.data(), bytes.size())) return 2;
-  if (!archiveComment.empty() && !write(archiveComment.data(), archiveComment.size())) return 2;
+  if (!write(bytes.data(), bytes.size())) return BuildStatus::IoError;
+  if (!archiveComment.empty() && !write(archiveComment.data(), archiveComment.size())) return BuildStatus::IoError;
   // The file must be on the medium before it takes the archive's name, so
   // that a crash after the rename never finds a file with missing data.
-  if (!file_.sync()) return 2;
+  if (!file_.sync()) return BuildStatus::IoError;
   file_.close();
-  return 0;
+  return BuildStatus::Ok;
 }
 
 std::string ArchiveBuilder::release() {

@@ -33,6 +33,7 @@
 
 #include "control/engine/read/archive_entry.h"
 #include "control/engine/format/zip_records.h"
+#include "control/engine/write/write_status.h"
 #include "platform/file.h"
 
 namespace vz::engine {
@@ -64,8 +65,8 @@ class ArchiveBuilder {
   ArchiveBuilder& operator=(const ArchiveBuilder&) = delete;
 
   // Creates the temporary file in folder (the temporary base folder when
-  // empty). 0, or 2 when it cannot be created.
-  int16_t create(const std::string& folder = {});
+  // empty). Ok, or IoError when it cannot be created.
+  [[nodiscard]] BuildStatus create(const std::string& folder = {});
   const std::string& path() const { return path_; }
   File& file() { return file_; }
   int64_t position() const { return file_.tell(); }
@@ -82,21 +83,22 @@ class ArchiveBuilder {
   [[nodiscard]] bool truncateTo(int64_t pos);
 
   // Copies count bytes of src from offset to the end of the new file.
-  // 0, or 2 when src cannot be read or the new file not written.
-  int16_t copyBytes(File& src, int64_t offset, int64_t count);
+  // Ok, or IoError when src cannot be read or the new file not written.
+  [[nodiscard]] BuildStatus copyBytes(File& src, int64_t offset, int64_t count);
   // Copies a catalogue entry unchanged (local header to data descriptor)
   // and records its central record with the new offset; comment replaces
-  // its file comment when given. 0 or 2.
-  int16_t copyEntry(File& src, const ArchiveEntry& e, const std::string* comment = nullptr);
+  // its file comment when given. Ok or IoError.
+  [[nodiscard]] BuildStatus copyEntry(File& src, const ArchiveEntry& e, const std::string* comment = nullptr);
 
   void addRecord(CentralRecord record) { records_.push_back(std::move(record)); }
   size_t recordCount() const { return records_.size(); }
   const std::vector<CentralRecord>& records() const { return records_; }
 
   // Writes the central directory and the end record with the archive
-  // comment, flushes the file to the medium and closes it. 0, or 2 when a
-  // write fails or the directory would start beyond the 32-bit offsets.
-  int16_t finish(std::string_view archiveComment);
+  // comment, flushes the file to the medium and closes it. Ok, or IoError
+  // when a write fails or the directory would start beyond the 32-bit
+  // offsets.
+  [[nodiscard]] BuildStatus finish(std::string_view archiveComment);
 
   // Hands the finished file over: it is no longer removed by the builder.
   std::string release();

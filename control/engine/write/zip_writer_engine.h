@@ -1,4 +1,4 @@
-// The write side's engine settings and its result codes.
+// The write side's engine settings (its results: write_status.h).
 //
 // WriteEngine is what one control hands to every write operation (adding,
 // deleting, comments, the encryption pass): the compression mode, the
@@ -16,28 +16,12 @@
 
 #include <cstdint>
 
+#include "control/engine/write/write_status.h"
 #include "platform/types.h"
 
 namespace vz::engine {
 
 class Prompts;
-
-// Results of the write operations.
-enum WriteStatus : int16_t {
-  kWriteOk = 0,
-  kWriteIoError = 2,          // archive or temporary file cannot be created, opened, read or written;
-                              // as a warning: a disk file could not be opened
-  kWriteCompressorOutput = 3, // the compressor could not write its output
-  kWriteBadArchive = 4,       // the archive's directory is damaged
-  kWriteNoMemory = 5,
-  kWriteNothingToDo = 6,      // empty name or mask, nothing matched, nothing to delete
-  kWriteCommentTooLong = 8,   // archive comment of 32,768 characters or more
-  kWriteEncryptFailed = 9,    // the encryption pass failed
-  kWriteUnreadable = 12,      // as a warning: a disk file could not be read; or the temporary file could not be used
-  kWriteProtected = 15,       // the target removable disk is write-protected
-  kWriteDiskFull = 16,        // not enough room on the target disk
-  kWriteCancelled = 17,       // cancelled by ZipCancel
-};
 
 // Overwrite modes of ZipFiles for files already in the archive.
 enum ZipOverwriteMode : int16_t {

@@ -29,6 +29,12 @@ DeflateEncoder* sharedEncoder() {
   return encoder.get();
 }
 
+// Test hook: sources that cannot be opened.
+std::function<bool(const std::string&)>& sourceOpenFails() {
+  static std::function<bool(const std::string&)> fails;
+  return fails;
+}
+
 // Reads an open file from its start up to the length it had when it was
 // opened, remembering whether a read failed or the file ended early.
 class CheckedFileInput final : public DeflateInput {
@@ -80,13 +86,6 @@ class BuilderOutput final : public DeflateOutput {
   ArchiveBuilder& builder_;  // the archive being built (not owned)
 };
 
-FileWriteResult fail(int16_t status, bool fatal) {
-  FileWriteResult r;
-  r.status = status;
-  r.fatal = fatal;
-  return r;
-}
-
 struct StoredCopy {
   bool outputFailed = false;
   uint32_t crc = 0;
@@ -117,6 +116,10 @@ StoredCopy copyStored(ArchiveBuilder& b, CheckedFileInput& in, std::vector<uint8
 
 }  // namespace
 
+void setSourceOpenFailureForTesting(std::function<bool(const std::string&)> fails) {
+  sourceOpenFails() = std::move(fails);
+}
+
 std::string entryNameForWriting(const std::string& storedName) { return toUpper(storedName); }
 
 uint16_t utf8NameFlag(const std::string& name) {
@@ -135,129 +138,191 @@ int compressionRateForReport(uint64_t compressedSize, uint64_t length) {
   return static_cast<int>(std::min<uint64_t>(compressedSize * 100 / length, 100));
 }
 
-FileWriteResult writeDiskFile(ArchiveBuilder& b, const DiskFile& f, const FileWriteOptions& o) {
-  FileWriteResult result;
-  const char* text = f.shownPath.c_str();
-  const std::string name = entryNameForWriting(f.storedName);
-  if (name.empty() || name.size() > 0xFFFF) return fail(2, false);
+namespace {
 
-  // 1. What the file is.
-  File in;
-  uint64_t length = 0;
+FileWriteResult fail(WriteStatus status, bool fatal) {
+  FileWriteResult r;
+  r.status = status;
+  r.fatal = fatal;
+  return r;
+}
+bool failed(const FileWriteResult& r) { return r.status != WriteStatus::Ok || r.fatal; }
+
+// Step 1: the file opened (a directory is not) and what it is.
+struct SourceFacts {
+  File in;                  // open for reading; closed for a directory
+  uint64_t length = 0;      // bytes to store: the length at opening
   std::time_t modified = 0;
+  uint32_t attributes = 0;  // DOS attributes as the entry records them
+};
+
+WriteStatus openSource(const DiskFile& f, SourceFacts& src) {
   if (f.isDirectory) {
     const std::optional<std::time_t> t = getFileTime(f.nativePath);
-    if (!t) return fail(2, false);
-    modified = *t;
+    if (!t) return WriteStatus::IoError;
+    src.modified = *t;
   } else {
-    if (!in.open(f.nativePath, File::Mode::Read)) return fail(2, false);
+    if (sourceOpenFails() && sourceOpenFails()(f.nativePath)) return WriteStatus::IoError;
+    if (!src.in.open(f.nativePath, File::Mode::Read)) return WriteStatus::IoError;
     struct stat st {};
-    if (fstat(in.fd(), &st) != 0 || !S_ISREG(st.st_mode)) return fail(2, false);
-    if (static_cast<uint64_t>(st.st_size) > kMaxEntryLength) return fail(12, false);
-    length = static_cast<uint64_t>(st.st_size);
-    modified = st.st_mtime;
+    if (fstat(src.in.fd(), &st) != 0 || !S_ISREG(st.st_mode)) return WriteStatus::IoError;
+    if (static_cast<uint64_t>(st.st_size) > kMaxEntryLength) return WriteStatus::Unreadable;
+    src.length = static_cast<uint64_t>(st.st_size);
+    src.modified = st.st_mtime;
   }
   uint32_t attributes = getFileAttributes(f.nativePath).value_or(0);
   if (attributes == kAttrNormal) attributes = 0;
   if (f.isDirectory) attributes |= kAttrDirectory;
+  src.attributes = attributes;
+  return WriteStatus::Ok;
+}
 
-  NewEntryFacts facts;
-  facts.dosDateTime = dosDateTimeOf(modified);
-  facts.attributes = attributes;
-  facts.utf8Name = utf8NameFlag(name) != 0;
-  facts.nameLength = static_cast<uint16_t>(name.size());
-  facts.uncompressedSize = static_cast<uint32_t>(length);
+// Steps 2 to 5 for one opened file: each step returns Ok to go on, or the
+// result that ends the entry.
+class EntryWriter {
+ public:
+  EntryWriter(ArchiveBuilder& b, const DiskFile& f, const FileWriteOptions& o, const std::string& name,
+              SourceFacts& src)
+      : b_(b), f_(f), o_(o), name_(name), text_(f.shownPath.c_str()), src_(src), input_(src.in, src.length) {}
 
-  const int64_t headerPos = b.position();
-  if (headerPos < 0 || headerPos > kMaxRecordOffset) return fail(12, false);
-  facts.localHeaderOffset = static_cast<uint32_t>(headerPos);
+  FileWriteResult run() {
+    facts_.dosDateTime = dosDateTimeOf(src_.modified);
+    facts_.attributes = src_.attributes;
+    facts_.utf8Name = utf8NameFlag(name_) != 0;
+    facts_.nameLength = static_cast<uint16_t>(name_.size());
+    facts_.uncompressedSize = static_cast<uint32_t>(src_.length);
+    headerPos_ = b_.position();
+    if (headerPos_ < 0 || headerPos_ > kMaxRecordOffset) return fail(WriteStatus::Unreadable, false);
+    facts_.localHeaderOffset = static_cast<uint32_t>(headerPos_);
+    try {
+      buf_.resize(kCopyBufferSize);
+    } catch (const std::bad_alloc&) {
+      return fail(WriteStatus::NoMemory, true);
+    }
 
+    deflated_ = !storedByRule(f_.storedName, f_.isDirectory, src_.length, o_.compressionMode);
+    if (!writeProvisionalHeader(deflated_)) return fail(WriteStatus::IoError, true);
+    if (deflated_) {
+      if (FileWriteResult r = writeDeflated(); failed(r)) return r;
+    }
+    if (!deflated_ && !f_.isDirectory) {
+      if (FileWriteResult r = writeStored(); failed(r)) return r;
+    }
+    if (f_.isDirectory) facts_.crc32 = facts_.compressedSize = 0;
+    facts_.deflated = deflated_;
+    if (b_.overflows()) return dropEntry(WriteStatus::Unreadable);
+    if (FileWriteResult r = writeSizes(); failed(r)) return r;
+    return finishEntry();
+  }
+
+ private:
   // Drops what was written of this entry; the archive being built goes on.
-  auto dropEntry = [&](int16_t status) {
-    if (!b.truncateTo(headerPos)) return fail(2, true);
+  FileWriteResult dropEntry(WriteStatus status) {
+    if (!b_.truncateTo(headerPos_)) return fail(WriteStatus::IoError, true);
     return fail(status, false);
-  };
-  // Writes the provisional local header (bit 3, CRC and sizes 0).
-  auto writeProvisionalHeader = [&](bool deflated) {
-    NewEntryFacts p = facts;
+  }
+
+  // Step 2: the provisional local header (bit 3, CRC and sizes 0).
+  bool writeProvisionalHeader(bool deflated) {
+    NewEntryFacts p = facts_;
     p.deflated = deflated;
     p.descriptorFollows = true;
     p.crc32 = p.compressedSize = p.uncompressedSize = 0;
     const auto bytes = encodeLocalHeader(localHeaderFor(newEntryRecord(p), 0));
-    return b.write(bytes.data(), bytes.size()) && b.write(name.data(), name.size());
-  };
-
-  CheckedFileInput input(in, length);
-  std::vector<uint8_t> buf;
-  try {
-    buf.resize(kCopyBufferSize);
-  } catch (const std::bad_alloc&) {
-    return fail(5, true);
+    return b_.write(bytes.data(), bytes.size()) && b_.write(name_.data(), name_.size());
   }
 
-  bool deflated = !storedByRule(f.storedName, f.isDirectory, length, o.compressionMode);
-  // 2 and 3.
-  if (!writeProvisionalHeader(deflated)) return fail(2, true);
-  if (deflated) {
+  // Step 3, deflated: the compressor's output; when it did not shrink, the
+  // entry starts again to be written stored (deflated_ cleared).
+  FileWriteResult writeDeflated() {
     DeflateEncoder* encoder = nullptr;
     try {
       encoder = sharedEncoder();
     } catch (const std::bad_alloc&) {
-      return fail(5, true);
+      return fail(WriteStatus::NoMemory, true);
     }
-    BuilderOutput out(b);
+    BuilderOutput out(b_);
     DeflateProgress progress;
-    progress.window = o.window;
-    progress.pump = o.pump;
-    progress.fileName = text;
-    const DeflateResult d = encoder->compress(o.compressionMode, input, out, progress);
-    if (d.busy) return fail(2, true);
-    if (d.outputError) return fail(3, true);
-    if (input.failed()) return dropEntry(12);
-    facts.crc32 = d.crc32;
-    facts.compressedSize = static_cast<uint32_t>(d.compressedSize);
-    if (d.compressedSize >= length) {
+    progress.window = o_.window;
+    progress.pump = o_.pump;
+    progress.fileName = text_;
+    const DeflateResult d = encoder->compress(o_.compressionMode, input_, out, progress);
+    if (d.busy) return fail(WriteStatus::IoError, true);
+    if (d.outputError) return fail(WriteStatus::CompressorOutput, true);
+    if (input_.failed()) return dropEntry(WriteStatus::Unreadable);
+    facts_.crc32 = d.crc32;
+    facts_.compressedSize = static_cast<uint32_t>(d.compressedSize);
+    if (d.compressedSize >= src_.length) {
       // Did not shrink: the same entry again, stored.
-      if (!b.truncateTo(headerPos)) return fail(2, true);
-      if (!input.rewind()) return dropEntry(12);
-      deflated = false;
-      if (!writeProvisionalHeader(false)) return fail(2, true);
+      if (!b_.truncateTo(headerPos_)) return fail(WriteStatus::IoError, true);
+      if (!input_.rewind()) return dropEntry(WriteStatus::Unreadable);
+      deflated_ = false;
+      if (!writeProvisionalHeader(false)) return fail(WriteStatus::IoError, true);
     }
+    return {};
   }
-  if (!deflated && !f.isDirectory) {
-    const StoredCopy c = copyStored(b, input, buf, o, text);
-    if (c.outputFailed) return fail(2, true);
-    if (input.failed()) return dropEntry(12);
-    facts.crc32 = c.crc;
-    facts.compressedSize = static_cast<uint32_t>(length);
-  }
-  if (f.isDirectory) facts.crc32 = facts.compressedSize = 0;
-  facts.deflated = deflated;
-  if (b.overflows()) return dropEntry(12);
 
-  // 4. The final local header, or a data descriptor when it cannot be
+  // Step 3, stored: the file copied unchanged.
+  FileWriteResult writeStored() {
+    const StoredCopy c = copyStored(b_, input_, buf_, o_, text_);
+    if (c.outputFailed) return fail(WriteStatus::IoError, true);
+    if (input_.failed()) return dropEntry(WriteStatus::Unreadable);
+    facts_.crc32 = c.crc;
+    facts_.compressedSize = static_cast<uint32_t>(src_.length);
+    return {};
+  }
+
+  // Step 4: the final local header, or a data descriptor when it cannot be
   // rewritten.
-  const auto finalHeader = encodeLocalHeader(localHeaderFor(newEntryRecord(facts), 0));
-  bool seekFailed = false;
-  if (!b.rewriteAt(headerPos, finalHeader.data(), finalHeader.size(), &seekFailed)) {
-    if (!seekFailed) return fail(2, true);
-    DataDescriptor d{facts.crc32, facts.compressedSize, facts.uncompressedSize};
-    const auto bytes = encodeDataDescriptor(d);
-    if (!b.write(bytes.data(), bytes.size())) return fail(2, true);
-    facts.descriptorFollows = true;
+  FileWriteResult writeSizes() {
+    const auto finalHeader = encodeLocalHeader(localHeaderFor(newEntryRecord(facts_), 0));
+    bool seekFailed = false;
+    if (!b_.rewriteAt(headerPos_, finalHeader.data(), finalHeader.size(), &seekFailed)) {
+      if (!seekFailed) return fail(WriteStatus::IoError, true);
+      DataDescriptor d{facts_.crc32, facts_.compressedSize, facts_.uncompressedSize};
+      const auto bytes = encodeDataDescriptor(d);
+      if (!b_.write(bytes.data(), bytes.size())) return fail(WriteStatus::IoError, true);
+      facts_.descriptorFollows = true;
+    }
+    return {};
   }
 
-  CentralRecord r;
-  r.header = newEntryRecord(facts);
-  r.name = name;
-  b.addRecord(std::move(r));
+  // Step 5: the central record, the report and the result.
+  FileWriteResult finishEntry() {
+    CentralRecord r;
+    r.header = newEntryRecord(facts_);
+    r.name = name_;
+    b_.addRecord(std::move(r));
+    FileWriteResult result;
+    result.length = src_.length;
+    result.compressedSize = facts_.compressedSize;
+    notify(o_.window, o_.pump, kNotifyFileZipped,
+           static_cast<WParam>(compressionRateForReport(facts_.compressedSize, src_.length)),
+           reinterpret_cast<LParam>(text_));
+    return result;
+  }
 
-  // 5.
-  result.length = length;
-  result.compressedSize = facts.compressedSize;
-  notify(o.window, o.pump, kNotifyFileZipped, static_cast<WParam>(compressionRateForReport(facts.compressedSize, length)),
-         reinterpret_cast<LParam>(text));
-  return result;
+  ArchiveBuilder& b_;          // the archive being built (not owned)
+  const DiskFile& f_;          // the file
+  const FileWriteOptions& o_;  // compression mode, reports
+  const std::string& name_;    // the entry name as written
+  const char* text_;           // the text of the reports
+  SourceFacts& src_;           // the opened file
+  CheckedFileInput input_;     // reads src_.in up to its length
+  NewEntryFacts facts_;        // the entry's fields, completed step by step
+  int64_t headerPos_ = 0;      // where the local header starts
+  bool deflated_ = false;      // the data is deflated (cleared when it did not shrink)
+  std::vector<uint8_t> buf_;   // the copy buffer of stored data
+};
+
+}  // namespace
+
+FileWriteResult writeDiskFile(ArchiveBuilder& b, const DiskFile& f, const FileWriteOptions& o) {
+  const std::string name = entryNameForWriting(f.storedName);
+  if (name.empty() || name.size() > 0xFFFF) return fail(WriteStatus::IoError, false);
+  SourceFacts src;
+  if (const WriteStatus s = openSource(f, src); s != WriteStatus::Ok) return fail(s, false);
+  return EntryWriter(b, f, o, name, src).run();
 }
 
 }  // namespace vz::engine

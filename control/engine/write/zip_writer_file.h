@@ -35,9 +35,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "control/engine/common/notify.h"  // the writer's reports (kNotifyFileZipped ...)
+#include "control/engine/write/write_status.h"
 #include "control/engine/write/zip_writer.h"
 #include "platform/types.h"
 
@@ -63,7 +65,8 @@ struct FileWriteOptions {
 };
 
 struct FileWriteResult {
-  int16_t status = 0;  // 0; 2 or 12: the file was not written (warning); 2, 3 or 5 with fatal set
+  WriteStatus status = WriteStatus::Ok;  // Ok; IoError (2) or Unreadable (12): the file was not written
+                                        // (warning); IoError, CompressorOutput (3) or NoMemory (5) with fatal set
   bool fatal = false;  // the archive being built cannot go on (output failure, out of memory)
   uint64_t length = 0;          // bytes of the file written
   uint64_t compressedSize = 0;  // bytes of data in the entry
@@ -71,7 +74,7 @@ struct FileWriteResult {
 
 // Writes the file at the end of the builder's file and records its central
 // record. See above.
-FileWriteResult writeDiskFile(ArchiveBuilder& builder, const DiskFile& file, const FileWriteOptions& options);
+[[nodiscard]] FileWriteResult writeDiskFile(ArchiveBuilder& builder, const DiskFile& file, const FileWriteOptions& options);
 
 // The entry name written for a stored name (upper case).
 std::string entryNameForWriting(const std::string& storedName);
@@ -81,5 +84,10 @@ uint16_t utf8NameFlag(const std::string& name);
 bool storedByRule(const std::string& storedName, bool isDirectory, uint64_t length, int compressionMode);
 // The compression rate of ZNFileZipped.
 int compressionRateForReport(uint64_t compressedSize, uint64_t length);
+
+// Test hook: files (by native path) that cannot be opened for reading, as
+// a file without read permission (which root reads all the same); nullptr:
+// none.
+void setSourceOpenFailureForTesting(std::function<bool(const std::string& nativePath)> fails);
 
 }  // namespace vz::engine

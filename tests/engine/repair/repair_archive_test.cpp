@@ -96,7 +96,7 @@ class RepairArchive : public ::testing::Test {
       r.mask = src + "/*.*";
       r.recurse = true;
       r.storePathMethod = 1;
-      EXPECT_EQ(zipFiles(eng, r), 0);
+      EXPECT_EQ(zipFiles(eng, r), WriteStatus::Ok);
       out.emplace_back("writer", readFile(dir_.file("w.zip")));
     }
     if (haveProgram("7zz")) {
@@ -132,7 +132,7 @@ class RepairArchive : public ::testing::Test {
     const std::string zip = dir_.file("work.zip");
     writeFile(zip, damaged);
     RepairSession s;
-    EXPECT_EQ(repairArchive(s, zip), kRepairOk);
+    EXPECT_EQ(repairArchive(s, zip), RepairStatus::Ok);
     UnzipState st;
     const int16_t quick = isZipFileQuick(st, zip);
     EXPECT_TRUE(quick == 0 || quick == 17) << quick;
@@ -203,7 +203,7 @@ TEST_F(RepairArchive, ScanResynchronisesAfterADamagedEntry) {
   ASSERT_LT(next, z.size());
   auto extractAll = [&](int want) {
     RepairSession s;
-    EXPECT_EQ(repairArchive(s, zip), kRepairOk);
+    EXPECT_EQ(repairArchive(s, zip), RepairStatus::Ok);
     const std::string out = dir_.file("out");
     fs::remove_all(out);
     EXPECT_EQ(run({"unzip", "-qq", "-o", zip, "-d", out}), want);
@@ -270,25 +270,25 @@ TEST_F(RepairArchive, RefusalsLeaveTheFileAsItWas) {
   const Bytes cut(z.begin(), z.begin() + cd - 100);
   const std::string path = dir_.file("cut.zip");
   writeFile(path, cut);
-  EXPECT_EQ(repairArchive(s, path), kRepairIoError);
+  EXPECT_EQ(repairArchive(s, path), RepairStatus::IoError);
   EXPECT_EQ(readFile(path), cut);
   // Nothing but an end record: no entries and no preamble.
   const Bytes empty = {'P', 'K', 5, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   writeFile(path, empty);
-  EXPECT_EQ(repairArchive(s, path), kRepairNothing);
+  EXPECT_EQ(repairArchive(s, path), RepairStatus::Nothing);
   EXPECT_EQ(readFile(path), empty);
   // Bytes in front of an end record, but no entry: 6 as well.
   Bytes front(300, 0x22);
   front.insert(front.end(), empty.begin(), empty.end());
   writeFile(path, front);
-  EXPECT_EQ(repairArchive(s, path), kRepairNothing);
+  EXPECT_EQ(repairArchive(s, path), RepairStatus::Nothing);
   EXPECT_EQ(readFile(path), front);
   // No signature at all.
   writeFile(path, std::string("no archive here"));
-  EXPECT_EQ(repairArchive(s, path), kRepairScanFailed);
-  EXPECT_EQ(repairArchive(s, ""), kRepairNothing);
-  EXPECT_EQ(repairArchive(s, dir_.path()), kRepairNothing);
-  EXPECT_EQ(repairArchive(s, dir_.file("missing.zip")), kRepairIoError);
+  EXPECT_EQ(repairArchive(s, path), RepairStatus::ScanFailed);
+  EXPECT_EQ(repairArchive(s, ""), RepairStatus::Nothing);
+  EXPECT_EQ(repairArchive(s, dir_.path()), RepairStatus::Nothing);
+  EXPECT_EQ(repairArchive(s, dir_.file("missing.zip")), RepairStatus::IoError);
   // No temporary file is left behind by the failures.
   for (const auto& e : fs::directory_iterator(std::string(::getenv("TMPDIR"))))
     if (e.path().extension() == ".TMP") ADD_FAILURE() << "left behind: " << e.path();

@@ -1,18 +1,21 @@
 // Split and Join: part names, round trips of many sizes (one part, the
 // exact multiple with its empty last part, 36 parts), the refusal of sets
 // beyond 36 parts, bad part names, and removable disks simulated through
-// VZ_DRIVES (new disks at the prompt, write-protected, full, CD-ROM).
+// VZ_DRIVES (new disks at the prompt, write-protected, full, CD-ROM), the
+// disk prompt answered by scripted prompts.
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <random>
 
+#include "control/engine/common/prompts.h"
 #include "control/engine/span/span_disk.h"
 #include "control/engine/span/span_names.h"
 #include "control/engine/span/span_split.h"
 #include "platform/drives.h"
-#include "platform/ui.h"
 #include "tests/support/test_env.h"
 
 namespace vz::test {
@@ -61,10 +64,41 @@ TEST(SpanNames, PartNamesAndShortNames) {
   EXPECT_EQ(lastPartIndex(5, 0, 0), 6);  // next 0 counts as 1
 }
 
+// Disk prompt answers from a queue, each with an action run before it is
+// given (a disk changed in the drive); every question is recorded. No
+// answer left: "No".
+class ScriptedDisks final : public Prompts {
+ public:
+  ReplaceAnswer askReplace(const ReplaceRequest&) override { return ReplaceAnswer::Never; }
+  std::optional<std::string> askRename(const std::string&) override { return std::nullopt; }
+  PasswordAnswer askPassword(const PasswordRequest&, std::string*) override { return PasswordAnswer::Never; }
+  bool askForDisk(const DiskRequest& req) override {
+    asked.push_back(req);
+    if (answers.empty()) return false;
+    const Answer a = answers.front();
+    answers.pop_front();
+    if (a.action) a.action();
+    return a.yes;
+  }
+  void push(bool yes, std::function<void()> action = {}) { answers.push_back({yes, std::move(action)}); }
+
+  std::vector<DiskRequest> asked;
+
+ private:
+  struct Answer {
+    bool yes;
+    std::function<void()> action;
+  };
+  std::deque<Answer> answers;
+};
+
 class SpanSplit : public ::testing::Test {
  protected:
+  SpanSplit() { session_.prompts = &disks_; }
+
   ScopedRoot root_;
   ScratchDir dir_{"span"};
+  ScriptedDisks disks_;
   SpanSession session_;
 
   std::string makeArchive(size_t size, const std::string& name = "arch.zip") {
@@ -90,7 +124,7 @@ TEST_F(SpanSplit, RoundTripsOfManySizes) {
     const std::string zip = makeArchive(c.size);
     const std::string parts = dir_.file("parts" + std::to_string(c.size));
     fs::create_directories(parts);
-    ASSERT_EQ(splitArchive(session_, zip, parts, c.first, c.next), kSplitOk);
+    ASSERT_EQ(splitArchive(session_, zip, parts, c.first, c.next), SplitStatus::Ok);
     const auto names = filesIn(parts);
     ASSERT_EQ(names.size(), c.parts);
     const char lastDigit = spanDigit(static_cast<int>(c.parts) - 1);
@@ -101,7 +135,7 @@ TEST_F(SpanSplit, RoundTripsOfManySizes) {
     const std::string out = dir_.file("out" + std::to_string(c.size));
     fs::create_directories(out);
     std::string joined;
-    ASSERT_EQ(joinParts(session_, parts + "/" + names.front(), out, &joined), kJoinOk);
+    ASSERT_EQ(joinParts(session_, parts + "/" + names.front(), out, &joined), JoinStatus::Ok);
     EXPECT_EQ(joined, out + "/ARCH.ZIP");
     EXPECT_EQ(readFile(joined), readFile(zip));
   }
@@ -111,22 +145,23 @@ TEST_F(SpanSplit, RefusalsBeforeWriting) {
   const std::string zip = makeArchive(100 + 35 * 10);
   const std::string parts = dir_.file("parts");
   fs::create_directories(parts);
-  EXPECT_EQ(splitArchive(session_, zip, parts, 100, 10), kSplitTooManyParts);
+  EXPECT_EQ(splitArchive(session_, zip, parts, 100, 10), SplitStatus::TooManyParts);
   EXPECT_TRUE(filesIn(parts).empty());
-  EXPECT_EQ(splitArchive(session_, dir_.file("missing.zip"), parts, 100, 10), kSplitNoArchive);
-  EXPECT_EQ(splitArchive(session_, parts, parts, 100, 10), kSplitNoArchive);
-  EXPECT_EQ(splitArchive(session_, zip, dir_.file("arch.zip/sub"), 1000, 1000), kSplitCannotCreate);
+  EXPECT_EQ(splitArchive(session_, dir_.file("missing.zip"), parts, 100, 10), SplitStatus::NoArchive);
+  EXPECT_EQ(splitArchive(session_, parts, parts, 100, 10), SplitStatus::NoArchive);
+  EXPECT_EQ(splitArchive(session_, zip, dir_.file("arch.zip/sub"), 1000, 1000), SplitStatus::CannotCreate);
 
-  EXPECT_EQ(joinParts(session_, parts + "/ARCH.0_", parts), kJoinBadName);
-  EXPECT_EQ(joinParts(session_, parts + "/ARCH.0-2", parts), kJoinBadName);
-  EXPECT_EQ(joinParts(session_, "_2", parts), kJoinBadName);
+  EXPECT_EQ(joinParts(session_, parts + "/ARCH.0_", parts), JoinStatus::BadName);
+  EXPECT_EQ(joinParts(session_, parts + "/ARCH.0-2", parts), JoinStatus::BadName);
+  EXPECT_EQ(joinParts(session_, "_2", parts), JoinStatus::BadName);
   // A missing part: the disk prompt is answered "No".
-  auto sb = std::make_shared<ui::ScriptedBackend>();
-  auto old = ui::setBackend(sb);
-  sb->pushButton("no");
-  EXPECT_EQ(joinParts(session_, parts + "/ARCH.0_1", parts), kJoinStopped);
+  disks_.push(false);
+  EXPECT_EQ(joinParts(session_, parts + "/ARCH.0_1", parts), JoinStatus::Stopped);
+  EXPECT_EQ(disks_.asked.size(), 1u);
   EXPECT_FALSE(fs::exists(parts + "/ARCH.ZIP"));  // no half-joined archive is left
-  ui::setBackend(old);
+  // Without prompts the question is answered "No" as well.
+  EXPECT_EQ(joinParts(SpanSession{}, parts + "/ARCH.0_1", parts), JoinStatus::Stopped);
+  EXPECT_FALSE(fs::exists(parts + "/ARCH.ZIP"));
 }
 
 // A removable drive A: of 3,000 bytes; every "Yes" at the disk prompt puts
@@ -137,12 +172,9 @@ class SpanRemovable : public SpanSplit {
     fs::create_directories(dir_.file("a"));
     fs::create_directories(dir_.file("box"));
     writeDrives("");
-    backend_ = std::make_shared<ui::ScriptedBackend>();
-    old_ = ui::setBackend(backend_);
     session_.title = "Disk %1";
     session_.message = "Insert disk %1 of %2";
   }
-  void TearDown() override { ui::setBackend(old_); }
 
   void writeDrives(const std::string& extraA) {
     writeFile(dir_.file("drives.ini"), "[A:]\nRoot=" + dir_.file("a") + "\nType=removable\nCapacity=3000\n" + extraA +
@@ -155,52 +187,43 @@ class SpanRemovable : public SpanSplit {
         fs::copy_file(dir_.file("a/" + n), dir_.file("box/" + n), fs::copy_options::overwrite_existing);
   }
   void newDiskAnswer() {
-    ui::ScriptedBackend::Scripted s;
-    s.buttonText = "yes";
-    s.action = [this] {
+    disks_.push(true, [this] {
       collectDisk();
       drives::insertBlankMedium('A');
-    };
-    backend_->push(s);
+    });
   }
-
-  std::shared_ptr<ui::ScriptedBackend> backend_;
-  std::shared_ptr<ui::Backend> old_;
 };
 
 TEST_F(SpanRemovable, PartsGoToOneDiskEachWithPrompts) {
   const std::string zip = makeArchive(7000);
   for (int i = 0; i < 3; ++i) newDiskAnswer();
-  ASSERT_EQ(splitArchive(session_, zip, "A:\\", 2900, 2900), kSplitOk);
+  ASSERT_EQ(splitArchive(session_, zip, "A:\\", 2900, 2900), SplitStatus::Ok);
   collectDisk();
-  ASSERT_EQ(backend_->asked().size(), 3u);
-  EXPECT_EQ(backend_->asked()[0].caption, "Disk 1");
-  EXPECT_EQ(backend_->asked()[2].text, "Insert disk 3 of 3");
+  ASSERT_EQ(disks_.asked.size(), 3u);
+  EXPECT_EQ(disks_.asked[0].caption, "Disk 1");
+  EXPECT_EQ(disks_.asked[2].text, "Insert disk 3 of 3");
   EXPECT_EQ(filesIn(dir_.file("box")), (std::vector<std::string>{"ARCH.0_2", "ARCH.1_2", "ARCH.2_2"}));
   // Joining the parts gathered in one folder asks nothing.
-  ASSERT_EQ(joinParts(session_, dir_.file("box/ARCH.0_2"), dir_.file(""), nullptr), kJoinOk);
+  ASSERT_EQ(joinParts(session_, dir_.file("box/ARCH.0_2"), dir_.file(""), nullptr), JoinStatus::Ok);
   EXPECT_EQ(readFile(dir_.file("ARCH.ZIP")), readFile(zip));
-  EXPECT_EQ(backend_->asked().size(), 3u);
+  EXPECT_EQ(disks_.asked.size(), 3u);
 }
 
 TEST_F(SpanRemovable, JoinAsksForEachMissingDisk) {
   const std::string zip = makeArchive(5000);
   for (int i = 0; i < 2; ++i) newDiskAnswer();
-  ASSERT_EQ(splitArchive(session_, zip, "A:\\", 2900, 2900), kSplitOk);
+  ASSERT_EQ(splitArchive(session_, zip, "A:\\", 2900, 2900), SplitStatus::Ok);
   collectDisk();
   // Disk 1 in the drive; the answer to the prompt for disk 2 inserts it.
   drives::insertBlankMedium('A');
   fs::copy_file(dir_.file("box/ARCH.0_1"), dir_.file("a/ARCH.0_1"));
-  ui::ScriptedBackend::Scripted s;
-  s.buttonText = "yes";
-  s.action = [this] {
+  disks_.push(true, [this] {
     drives::insertBlankMedium('A');
     fs::copy_file(dir_.file("box/ARCH.1_1"), dir_.file("a/ARCH.1_1"));
-  };
-  backend_->push(s);
+  });
   fs::create_directories(dir_.file("out"));
-  ASSERT_EQ(joinParts(session_, "A:\\ARCH.0_1", dir_.file("out")), kJoinOk);
-  EXPECT_EQ(backend_->asked().back().text, "Insert disk 2 of 2");
+  ASSERT_EQ(joinParts(session_, "A:\\ARCH.0_1", dir_.file("out")), JoinStatus::Ok);
+  EXPECT_EQ(disks_.asked.back().text, "Insert disk 2 of 2");
   EXPECT_EQ(readFile(dir_.file("out/ARCH.ZIP")), readFile(zip));
 }
 
@@ -209,10 +232,10 @@ TEST_F(SpanRemovable, WriteProtectedFullAndCdRom) {
   writeDrives("ReadOnly=1\n");
   EXPECT_FALSE(isDriveWriteable("A:\\"));
   EXPECT_TRUE(isDisketteReady("A:\\"));
-  backend_->pushButton("yes");
-  backend_->pushButton("no");
-  EXPECT_EQ(splitArchive(session_, zip, "A:\\", 2000, 2000), kSplitWriteProtected);
-  EXPECT_EQ(backend_->asked().size(), 2u);
+  disks_.push(true);
+  disks_.push(false);
+  EXPECT_EQ(splitArchive(session_, zip, "A:\\", 2000, 2000), SplitStatus::WriteProtected);
+  EXPECT_EQ(disks_.asked.size(), 2u);
 
   writeDrives("");
   EXPECT_TRUE(isDriveWriteable("A:\\"));
@@ -221,9 +244,9 @@ TEST_F(SpanRemovable, WriteProtectedFullAndCdRom) {
   EXPECT_FALSE(isWriteable("A:\\X", 3001));
   // A part larger than the disk: asked again, then "No".
   const std::string big = makeArchive(5000, "big.zip");
-  backend_->pushButton("yes");
-  backend_->pushButton("no");
-  EXPECT_EQ(splitArchive(session_, big, "A:\\", 4000, 4000), kSplitNoRoom);
+  disks_.push(true);
+  disks_.push(false);
+  EXPECT_EQ(splitArchive(session_, big, "A:\\", 4000, 4000), SplitStatus::NoRoom);
   EXPECT_TRUE(filesIn(dir_.file("a")).empty());
 
   fs::create_directories(dir_.file("cd"));
@@ -236,8 +259,8 @@ TEST_F(SpanRemovable, OldPartOfTheSameNameIsReplaced) {
   // before the room check, so the new part fits.
   writeFile(dir_.file("a/ARCH.0_0"), randomBytes(2500, 9));
   const std::string zip = makeArchive(2000);
-  backend_->pushButton("yes");
-  ASSERT_EQ(splitArchive(session_, zip, "A:\\", 2900, 2900), kSplitOk);
+  disks_.push(true);
+  ASSERT_EQ(splitArchive(session_, zip, "A:\\", 2900, 2900), SplitStatus::Ok);
   EXPECT_EQ(readFile(dir_.file("a/ARCH.0_0")), readFile(zip));
 }
 

@@ -50,15 +50,15 @@ TEST_F(DeleteAndComment, DeleteWithMaskRemovesTheMatchingEntriesOnly) {
   const std::string a = foreignArchive();
   ASSERT_EQ(viewArchive(a).status, 0);
   const std::string before = fileText(a);
-  EXPECT_EQ(engine::deleteWithMask(engine_, "", "*.*"), 6);
-  EXPECT_EQ(engine::deleteWithMask(engine_, a, ""), 6);
-  EXPECT_EQ(engine::deleteWithMask(engine_, a, "*.PDF"), 6);
+  EXPECT_EQ(engine::deleteWithMask(engine_, "", "*.*"), engine::WriteStatus::NothingToDo);
+  EXPECT_EQ(engine::deleteWithMask(engine_, a, ""), engine::WriteStatus::NothingToDo);
+  EXPECT_EQ(engine::deleteWithMask(engine_, a, "*.PDF"), engine::WriteStatus::NothingToDo);
   EXPECT_EQ(fileText(a), before);
 
   WriterEvents events;
   engine_.window = events.window();
   // A mask without a folder matches the last component in every folder.
-  EXPECT_EQ(engine::deleteWithMask(engine_, a, "*.TXT"), 0);
+  EXPECT_EQ(engine::deleteWithMask(engine_, a, "*.TXT"), engine::WriteStatus::Ok);
   EXPECT_EQ(viewArchive(a).names(), (std::vector<std::string>{"docs/other.doc", "docs/"}));
   ASSERT_EQ(events.of(engine::kNotifyDeleting).size(), 2u);
   EXPECT_EQ(events.of(engine::kNotifyDeleting)[0].text, "docs/readme.txt");
@@ -67,8 +67,8 @@ TEST_F(DeleteAndComment, DeleteWithMaskRemovesTheMatchingEntriesOnly) {
 
   // A mask with a folder takes only that folder's entries.
   put(a, before);
-  EXPECT_EQ(engine::deleteWithMask(engine_, a, "C:\\OTHER\\*.TXT"), 6);
-  EXPECT_EQ(engine::deleteWithMask(engine_, a, "docs/*.txt"), 0);
+  EXPECT_EQ(engine::deleteWithMask(engine_, a, "C:\\OTHER\\*.TXT"), engine::WriteStatus::NothingToDo);
+  EXPECT_EQ(engine::deleteWithMask(engine_, a, "docs/*.txt"), engine::WriteStatus::Ok);
   EXPECT_EQ(viewArchive(a).names(), (std::vector<std::string>{"docs/other.doc", "top.txt", "docs/"}));
 
   // The kept entries are the other program's bytes: names, extra fields,
@@ -79,10 +79,10 @@ TEST_F(DeleteAndComment, DeleteWithMaskRemovesTheMatchingEntriesOnly) {
   EXPECT_NE(fileText(a).find("other"), std::string::npos);
 
   // Everything gone: the end record alone, with the comment.
-  EXPECT_EQ(engine::deleteWithMask(engine_, a, "*.*"), 0);
+  EXPECT_EQ(engine::deleteWithMask(engine_, a, "*.*"), engine::WriteStatus::Ok);
   EXPECT_EQ(fileText(a).size(), 22u + 15u);
   EXPECT_EQ(viewArchive(a).status, 0);
-  EXPECT_EQ(engine::deleteWithMask(engine_, a, "*.*"), 6);
+  EXPECT_EQ(engine::deleteWithMask(engine_, a, "*.*"), engine::WriteStatus::NothingToDo);
 }
 
 TEST_F(DeleteAndComment, DeleteWithSelectionInBothListModes) {
@@ -102,11 +102,11 @@ TEST_F(DeleteAndComment, DeleteWithSelectionInBothListModes) {
   ASSERT_EQ(list->count(), 4);
   auto selected = std::make_shared<ListBox>();
   const Handle hSel = handles::add(selected);
-  EXPECT_EQ(engine::deleteWithSelection(engine_, a, hList, hSel, false), 6);  // nothing selected
+  EXPECT_EQ(engine::deleteWithSelection(engine_, a, hList, hSel, false), engine::WriteStatus::NothingToDo);  // nothing selected
   for (int i = 0; i < list->count(); ++i)
     if (list->text(i)->ends_with(":README.TXT") || list->text(i)->ends_with(":TOP.TXT")) selected->add(*list->text(i));
   ASSERT_EQ(selected->count(), 2);
-  EXPECT_EQ(engine::deleteWithSelection(engine_, a, hList, hSel, false), 0);
+  EXPECT_EQ(engine::deleteWithSelection(engine_, a, hList, hSel, false), engine::WriteStatus::Ok);
   EXPECT_EQ(viewArchive(a).names(), (std::vector<std::string>{"docs/other.doc", "docs/"}));
   // An out-of-date line (another CRC) removes nothing.
   put(a, before);
@@ -116,11 +116,11 @@ TEST_F(DeleteAndComment, DeleteWithSelectionInBothListModes) {
   ASSERT_TRUE(engine::parseItemLine(stale, item));
   item.crc ^= 1;
   selected->add(engine::formatItemLine(item));
-  EXPECT_EQ(engine::deleteWithSelection(engine_, a, hList, hSel, false), 6);
+  EXPECT_EQ(engine::deleteWithSelection(engine_, a, hList, hSel, false), engine::WriteStatus::NothingToDo);
   // Every line selected: every entry goes.
   selected->reset();
   for (int i = 0; i < list->count(); ++i) selected->add(*list->text(i));
-  EXPECT_EQ(engine::deleteWithSelection(engine_, a, hList, hSel, false), 0);
+  EXPECT_EQ(engine::deleteWithSelection(engine_, a, hList, hSel, false), engine::WriteStatus::Ok);
   EXPECT_TRUE(viewArchive(a).entries.empty());
 
   // List view: the rows' selected flags.
@@ -131,19 +131,19 @@ TEST_F(DeleteAndComment, DeleteWithSelectionInBothListModes) {
   rq.listView = true;
   ASSERT_EQ(engine::buildItemList(st, rq), 0);
   ASSERT_EQ(view->count(), 4);
-  EXPECT_EQ(engine::deleteWithSelection(engine_, a, hView, 0, true), 6);
+  EXPECT_EQ(engine::deleteWithSelection(engine_, a, hView, 0, true), engine::WriteStatus::NothingToDo);
   for (int i = 0; i < view->count(); ++i) {
     const auto it = engine::readItem(hView, i, true);
     ASSERT_TRUE(it);
     view->row(i)->selected = it->name == "OTHER.DOC";
   }
-  EXPECT_EQ(engine::deleteWithSelection(engine_, a, hView, 0, true), 0);
+  EXPECT_EQ(engine::deleteWithSelection(engine_, a, hView, 0, true), engine::WriteStatus::Ok);
   EXPECT_EQ(viewArchive(a).names(), (std::vector<std::string>{"docs/readme.txt", "top.txt", "docs/"}));
   EXPECT_EQ(peerComplaints(a), "");
   engine::destroyItemBlocks(hView);
   // A handle that is not a list selects nothing.
-  EXPECT_EQ(engine::deleteWithSelection(engine_, a, 0, 0, true), 6);
-  EXPECT_EQ(engine::deleteWithSelection(engine_, a, hList, 12345, false), 6);
+  EXPECT_EQ(engine::deleteWithSelection(engine_, a, 0, 0, true), engine::WriteStatus::NothingToDo);
+  EXPECT_EQ(engine::deleteWithSelection(engine_, a, hList, 12345, false), engine::WriteStatus::NothingToDo);
   handles::destroy(hList);
   handles::destroy(hSel);
   handles::destroy(hView);
@@ -152,28 +152,28 @@ TEST_F(DeleteAndComment, DeleteWithSelectionInBothListModes) {
 TEST_F(DeleteAndComment, GlobalCommentRules) {
   const std::string a = foreignArchive();
   const std::string before = fileText(a);
-  EXPECT_EQ(engine::setGlobalComment(engine_, "", "x"), 6);
-  EXPECT_EQ(engine::setGlobalComment(engine_, a, std::string(32768, 'c')), 8);
+  EXPECT_EQ(engine::setGlobalComment(engine_, "", "x"), engine::WriteStatus::NothingToDo);
+  EXPECT_EQ(engine::setGlobalComment(engine_, a, std::string(32768, 'c')), engine::WriteStatus::CommentTooLong);
   // Four-byte characters: 20,000 of them are fewer than 32,768 characters
   // but more bytes than the field holds.
   std::string wide;
   for (int i = 0; i < 20000; ++i) wide += "\xF0\x9F\x98\x80";
-  EXPECT_EQ(engine::setGlobalComment(engine_, a, wide), 8);
+  EXPECT_EQ(engine::setGlobalComment(engine_, a, wide), engine::WriteStatus::CommentTooLong);
   EXPECT_EQ(fileText(a), before);
-  EXPECT_EQ(engine::setGlobalComment(engine_, dir_.file("missing.zip"), "x"), 2);
+  EXPECT_EQ(engine::setGlobalComment(engine_, dir_.file("missing.zip"), "x"), engine::WriteStatus::IoError);
 
-  EXPECT_EQ(engine::setGlobalComment(engine_, a, std::string(32767, 'c')), 0);
+  EXPECT_EQ(engine::setGlobalComment(engine_, a, std::string(32767, 'c')), engine::WriteStatus::Ok);
   EXPECT_EQ(viewArchive(a).comment.size(), 32767u);
   // Unequal counts of line feeds and returns: every line feed gets a return behind it.
-  EXPECT_EQ(engine::setGlobalComment(engine_, a, "one\ntwo\r\nthree\n"), 0);
+  EXPECT_EQ(engine::setGlobalComment(engine_, a, "one\ntwo\r\nthree\n"), engine::WriteStatus::Ok);
   EXPECT_EQ(viewArchive(a).comment, "one\n\rtwo\r\n\rthree\n\r");
-  EXPECT_EQ(engine::setGlobalComment(engine_, a, "one\r\ntwo"), 0);
+  EXPECT_EQ(engine::setGlobalComment(engine_, a, "one\r\ntwo"), engine::WriteStatus::Ok);
   EXPECT_EQ(viewArchive(a).comment, "one\r\ntwo");
   // UTF-8 text reads back as it was set.
-  EXPECT_EQ(engine::setGlobalComment(engine_, a, "na\xC3\xAFve \xE2\x82\xAC"), 0);
+  EXPECT_EQ(engine::setGlobalComment(engine_, a, "na\xC3\xAFve \xE2\x82\xAC"), engine::WriteStatus::Ok);
   engine::UnzipState st;
   EXPECT_EQ(engine::getGlobalComment(st, a, 1000), "na\xC3\xAFve \xE2\x82\xAC");
-  EXPECT_EQ(engine::setGlobalComment(engine_, a, ""), 0);
+  EXPECT_EQ(engine::setGlobalComment(engine_, a, ""), engine::WriteStatus::Ok);
   EXPECT_EQ(viewArchive(a).comment, "");
   EXPECT_EQ(viewArchive(a).names(), (std::vector<std::string>{"docs/readme.txt", "docs/other.doc", "top.txt", "docs/"}));
   EXPECT_EQ(peerComplaints(a), "");
@@ -181,14 +181,14 @@ TEST_F(DeleteAndComment, GlobalCommentRules) {
 
 TEST_F(DeleteAndComment, LocalComments) {
   const std::string a = foreignArchive();
-  EXPECT_EQ(engine::setLocalComment(engine_, a, "", "x"), 6);
-  EXPECT_EQ(engine::setLocalComment(engine_, a, "*.PDF", "x"), 6);
-  EXPECT_EQ(engine::setLocalComment(engine_, a, "*.TXT", std::string(40000, 'x')), 8);
-  EXPECT_EQ(engine::setLocalComment(engine_, a, "docs\\readme.txt", "new note"), 0);
+  EXPECT_EQ(engine::setLocalComment(engine_, a, "", "x"), engine::WriteStatus::NothingToDo);
+  EXPECT_EQ(engine::setLocalComment(engine_, a, "*.PDF", "x"), engine::WriteStatus::NothingToDo);
+  EXPECT_EQ(engine::setLocalComment(engine_, a, "*.TXT", std::string(40000, 'x')), engine::WriteStatus::CommentTooLong);
+  EXPECT_EQ(engine::setLocalComment(engine_, a, "docs\\readme.txt", "new note"), engine::WriteStatus::Ok);
   ArchiveView v = viewArchive(a);
   EXPECT_EQ(v.find("docs/readme.txt")->comment, "new note");
   EXPECT_EQ(v.find("top.txt")->comment, "");
-  EXPECT_EQ(engine::setLocalComment(engine_, a, "*.TXT", "both"), 0);
+  EXPECT_EQ(engine::setLocalComment(engine_, a, "*.TXT", "both"), engine::WriteStatus::Ok);
   v = viewArchive(a);
   EXPECT_EQ(v.find("docs/readme.txt")->comment, "both");
   EXPECT_EQ(v.find("top.txt")->comment, "both");
@@ -235,7 +235,7 @@ TEST_F(DeleteAndComment, ArchiveBehindAPrefixKeepsItsPrefix) {
   const std::string a = dir_.file("sfx.zip");
   put(a, b.build());
   ASSERT_EQ(viewArchive(a).status, 0);
-  EXPECT_EQ(engine::deleteWithMask(engine_, a, "ONE.TXT"), 0);
+  EXPECT_EQ(engine::deleteWithMask(engine_, a, "ONE.TXT"), engine::WriteStatus::Ok);
   const std::string bytes = fileText(a);
   EXPECT_EQ(bytes.substr(0, 1000), std::string(1000, 'S'));
   EXPECT_EQ(viewArchive(a).names(), std::vector<std::string>{"TWO.TXT"});

@@ -28,7 +28,7 @@ class EncryptPass : public WriterTest {
 TEST_F(EncryptPass, NothingToDoLeavesTheFileUntouched) {
   const std::string empty = dir_.file("empty.zip");
   put(empty, emptyArchive("just a comment"));
-  EXPECT_EQ(engine::encryptArchive(engine_, empty, "pw"), 6);
+  EXPECT_EQ(engine::encryptArchive(engine_, empty, "pw"), engine::EncryptStatus::NothingToDo);
   EXPECT_EQ(fileText(empty), emptyArchive("just a comment"));
 
   put(dir_.file("src/A.TXT"), textBytes(1000));
@@ -38,18 +38,18 @@ TEST_F(EncryptPass, NothingToDoLeavesTheFileUntouched) {
   const std::string once = fileText(a);
   setMtime(a, 1000000000);
   // Every entry encrypted or a directory: nothing to do, same bytes, same time.
-  EXPECT_EQ(engine::encryptArchive(engine_, a, "other"), 6);
+  EXPECT_EQ(engine::encryptArchive(engine_, a, "other"), engine::EncryptStatus::NothingToDo);
   EXPECT_EQ(fileText(a), once);
   EXPECT_EQ(getFileTime(a), std::optional<std::time_t>(1000000000));
 
   const std::string dirs = dir_.file("dirs.zip");
   ASSERT_EQ(zip(dirs, dir_.file("src/DIR")), 0);
   const std::string dirsBefore = fileText(dirs);
-  EXPECT_EQ(engine::encryptArchive(engine_, dirs, "pw"), 6);
+  EXPECT_EQ(engine::encryptArchive(engine_, dirs, "pw"), engine::EncryptStatus::NothingToDo);
   EXPECT_EQ(fileText(dirs), dirsBefore);
 
   put(dir_.file("junk.zip"), "no archive");
-  EXPECT_EQ(engine::encryptArchive(engine_, dir_.file("junk.zip"), "pw"), 4);
+  EXPECT_EQ(engine::encryptArchive(engine_, dir_.file("junk.zip"), "pw"), engine::EncryptStatus::BadArchive);
 }
 
 TEST_F(EncryptPass, EncryptsFilesNeverDirectories) {
@@ -63,7 +63,7 @@ TEST_F(EncryptPass, EncryptsFilesNeverDirectories) {
 
   WriterEvents events;
   engine_.window = events.window();
-  ASSERT_EQ(engine::encryptArchive(engine_, a, "secret"), 0);
+  ASSERT_EQ(engine::encryptArchive(engine_, a, "secret"), engine::EncryptStatus::Ok);
   const ArchiveView v = viewArchive(a);
   ASSERT_EQ(v.status, 0);
   ASSERT_EQ(v.entries.size(), 4u);
@@ -109,7 +109,7 @@ TEST_F(EncryptPass, EntryWithADataDescriptorIsWrittenWithoutIt) {
   const std::string a = dir_.file("d.zip");
   put(a, b.build());
   ASSERT_EQ(viewArchive(a).find("DESC.TXT")->descriptorSize, 16u);
-  ASSERT_EQ(engine::encryptArchive(engine_, a, "pw"), 0);
+  ASSERT_EQ(engine::encryptArchive(engine_, a, "pw"), engine::EncryptStatus::Ok);
   const ArchiveView v = viewArchive(a);
   ASSERT_EQ(v.status, 0);
   const EntryView* e = v.find("DESC.TXT");
@@ -167,7 +167,7 @@ TEST_F(EncryptPass, CancelledOrWarnedRunsAreEncryptedToo) {
   r.zipName = dir_.file("a.zip");
   r.mask = dir_.file("src/*.*");
   r.password = "pw";
-  EXPECT_EQ(engine::zipFiles(engine_, r), 17);
+  EXPECT_EQ(engine::zipFiles(engine_, r), engine::WriteStatus::Cancelled);
   const ArchiveView v = viewArchive(r.zipName);
   ASSERT_EQ(v.entries.size(), 1u);
   EXPECT_EQ(v.entries[0].flags & 1, 1);  // the file that made it in is not left in clear

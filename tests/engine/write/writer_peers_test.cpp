@@ -128,9 +128,9 @@ TEST_F(WriterPeers, StoredPathMethodsUpdatesAndDeletionsStayValid) {
     put(src + "/TEXT.TXT", textBytes(123456));
     ASSERT_EQ(zip(a, src + "/*.*", 0, method, true, 1), 0);
     EXPECT_EQ(peerComplaints(a), "");
-    EXPECT_EQ(engine::deleteWithMask(engine_, a, "*.BIN"), 0);
-    EXPECT_EQ(engine::setGlobalComment(engine_, a, "updated\r\nagain"), 0);
-    EXPECT_EQ(engine::setLocalComment(engine_, a, "*.DAT", "binary data"), 0);
+    EXPECT_EQ(engine::deleteWithMask(engine_, a, "*.BIN"), engine::WriteStatus::Ok);
+    EXPECT_EQ(engine::setGlobalComment(engine_, a, "updated\r\nagain"), engine::WriteStatus::Ok);
+    EXPECT_EQ(engine::setLocalComment(engine_, a, "*.DAT", "binary data"), engine::WriteStatus::Ok);
     EXPECT_EQ(peerComplaints(a), "");
     const ArchiveView v = viewArchive(a);
     ASSERT_EQ(v.status, 0);

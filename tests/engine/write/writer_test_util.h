@@ -4,6 +4,7 @@
 // our catalogue loader sees them, and the peer tools as oracles.
 #pragma once
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -104,10 +105,12 @@ inline void put(const std::string& path, const std::string& bytes) {
   writeFile(path, std::string_view(bytes));
 }
 
-// Sets a file's modification time (seconds since the epoch).
+// Sets a file's modification time to exactly t (seconds since the epoch),
+// without the fraction of a second a conversion from the clock's "now"
+// would carry.
 inline void setMtime(const std::string& path, std::time_t t) {
-  fs::last_write_time(path, fs::file_time_type::clock::now() +
-                                std::chrono::seconds(t - std::time(nullptr)));
+  const timespec times[2] = {{t, 0}, {t, 0}};
+  EXPECT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
 }
 
 // An entry as the catalogue loader reports it.
@@ -216,6 +219,7 @@ class WriterTest : public ::testing::Test {
  protected:
   void SetUp() override { engine_.window = 0; }
 
+  // ZipFiles; its result as the number the host receives.
   int16_t zip(const std::string& archive, const std::string& mask, int overwrite = 0, int store = 1,
               bool recurse = true, int compression = 0, const std::string& password = "") {
     engine::ZipFilesRequest r;
@@ -227,7 +231,7 @@ class WriterTest : public ::testing::Test {
     engine_.setOverwriteMode(static_cast<int16_t>(overwrite));
     engine_.setCompressionMode(compression);
     engine_.cancel = false;
-    return engine::zipFiles(engine_, r);
+    return engine::statusCode(engine::zipFiles(engine_, r));
   }
 
   ScopedRoot root_;
