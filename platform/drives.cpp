@@ -36,7 +36,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 
 #include "platform/file.h"
 #include "platform/text.h"
@@ -46,8 +45,6 @@ namespace vz {
 namespace drives {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // The file in a volume's root that holds its label.
 constexpr const char* kLabelFile = ".vzlabel";
@@ -400,6 +397,64 @@ uint64_t bytesUsed(const std::string& root) {
   tUsedTotal = 0;
   ::nftw(root.c_str(), addUsed, 16, FTW_PHYS);
   return tUsedTotal;
+}
+
+// Emptying a medium folder (insertBlankMedium), with plain directory reads
+// for the same reason.
+
+bool isDotEntry(const char* name) { return name[0] == '.' && (!name[1] || (name[1] == '.' && !name[2])); }
+
+// Gives the owner full access to every folder below dir, a parent before
+// its children (links are not followed), so that the old medium's read-only
+// folders can be emptied. A folder that cannot be read is left as it is.
+void grantOwnerAccessBelow(const std::string& dir) {
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return;
+  while (dirent* e = ::readdir(d)) {
+    if (isDotEntry(e->d_name)) continue;
+    const std::string path = dir + "/" + e->d_name;
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) continue;
+    ::chmod(path.c_str(), (st.st_mode & 07777) | S_IRWXU);
+    grantOwnerAccessBelow(path);
+  }
+  ::closedir(d);
+}
+
+bool removeTree(const std::string& path);
+
+// Removes everything inside dir, leaving dir itself; false with errno set
+// when dir cannot be read or an entry cannot be removed.
+bool removeContents(const std::string& dir) {
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return false;
+  bool ok = true;
+  for (;;) {
+    errno = 0;
+    dirent* e = ::readdir(d);
+    if (!e) {
+      ok = errno == 0;
+      break;
+    }
+    if (!isDotEntry(e->d_name) && !removeTree(dir + "/" + e->d_name)) {
+      ok = false;
+      break;
+    }
+  }
+  const int err = errno;
+  ::closedir(d);
+  errno = err;
+  return ok;
+}
+
+// Removes path and, for a folder, everything in it (a link itself, never
+// what it points to). A path that is already gone counts as removed. False
+// with errno set at the first failure.
+bool removeTree(const std::string& path) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT;
+  if (!S_ISDIR(st.st_mode)) return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+  return removeContents(path) && (::rmdir(path.c_str()) == 0 || errno == ENOENT);
 }
 
 std::optional<uint64_t> simFree(const SimDrive& d) {
@@ -760,31 +815,12 @@ bool insertBlankMedium(char letter) {
     errno = ENOENT;
     return false;
   }
-  std::error_code ec;
-  if (!fs::exists(d->root, ec)) {
+  struct stat st;
+  if (::stat(d->root.c_str(), &st) != 0) {
     if (!makeDirectories(d->root)) return false;
   } else {
-    // Read-only files and folders of the old medium must not stop the
-    // clean-up: give the owner write permission on every folder first.
-    for (auto it = fs::recursive_directory_iterator(d->root, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
-      std::error_code pec;
-      if (it->is_directory(pec) && !it->is_symlink(pec))
-        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, pec);
-    }
-    ec.clear();
-    for (auto& e : fs::directory_iterator(d->root, ec)) {
-      std::error_code rec;
-      fs::remove_all(e.path(), rec);
-      if (rec) {
-        errno = rec.value();
-        return false;
-      }
-    }
-    if (ec) {
-      errno = ec.value();
-      return false;
-    }
+    grantOwnerAccessBelow(d->root);
+    if (!removeContents(d->root)) return false;
   }
   return editSimulatedKey(d->letter, "Label", std::nullopt);
 }

@@ -14,17 +14,19 @@
 // Folders that hold the user's private settings (the Windows and system
 // folders, a temporary folder we create) are made with mode 0700; the
 // desktop and the menu folder with 0755.
+//
+// tempPath() and the helpers every folder here is built from (the
+// environment, VZ_ROOT, creating a folder) are in folder_env.cpp.
 #include "platform/folders.h"
 
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "platform/folder_env.h"
 #include "platform/paths.h"
 
 namespace vz {
@@ -32,41 +34,12 @@ namespace vz {
 namespace {
 
 constexpr const char* kAppFolder = "VemoraZip";
-// Modes for folders created here: private settings and shared places.
-constexpr mode_t kPrivateMode = 0700;
-constexpr mode_t kPublicMode = 0755;
 
-std::string envValue(const char* name) {
-  const char* v = std::getenv(name);
-  return v ? std::string(v) : std::string();
-}
-
-// An environment variable holding an absolute path, without trailing "/".
-std::string absoluteEnv(const char* name) {
-  std::string v = envValue(name);
-  if (v.empty() || v.front() != '/') return {};
-  while (v.size() > 1 && v.back() == '/') v.pop_back();
-  return v;
-}
-
-std::string vzRoot() {
-  std::string v = envValue("VZ_ROOT");
-  if (v.empty()) return {};
-  return absolutePath(v);
-}
-
-// Creates path and its missing parents (parents get kPublicMode unless they
-// are the final folder). Failures are left to the caller's first use of the
-// folder, which reports them.
-void ensureFolder(const std::string& path, mode_t mode) {
-  struct stat st;
-  if (path.empty() || stat(path.c_str(), &st) == 0) return;
-  for (size_t pos = path.find('/', 1); pos != std::string::npos; pos = path.find('/', pos + 1)) {
-    const std::string parent = path.substr(0, pos);
-    if (stat(parent.c_str(), &st) != 0) mkdir(parent.c_str(), kPublicMode);
-  }
-  mkdir(path.c_str(), mode);
-}
+using folder_env::absoluteEnv;
+using folder_env::ensureFolder;
+using folder_env::kPrivateMode;
+using folder_env::kPublicMode;
+using folder_env::vzRoot;
 
 std::string configHome() {
   std::string v = absoluteEnv("XDG_CONFIG_HOME");
@@ -130,16 +103,6 @@ std::string systemFolder() {
   const std::string root = vzRoot();
   const std::string path =
       root.empty() ? joinPath(joinPath(dataHome(), kAppFolder), "system") : joinPath(root, "system");
-  ensureFolder(path, kPrivateMode);
-  return path;
-}
-
-std::string tempPath() {
-  std::string path = absoluteEnv("TMPDIR");
-  if (path.empty()) {
-    const std::string root = vzRoot();
-    path = root.empty() ? std::string("/tmp") : joinPath(root, "tmp");
-  }
   ensureFolder(path, kPrivateMode);
   return path;
 }

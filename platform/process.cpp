@@ -31,6 +31,7 @@
 #include <mutex>
 #include <optional>
 
+#include "platform/plain_mutex.h"
 #include "platform/text.h"
 
 namespace vz {
@@ -43,7 +44,7 @@ constexpr int kExecFailed = 127;
 constexpr size_t kMaxQueryOutput = 64 * 1024;
 
 struct LauncherSlot {
-  std::mutex mutex;  // guards launcher
+  PlainMutex mutex;   // guards launcher
   Launcher launcher;  // the installed launcher; empty: the default one
 };
 
@@ -217,7 +218,7 @@ LaunchResult startProgram(const LaunchRequest& req) {
   Launcher l;
   {
     LauncherSlot& s = slot();
-    std::lock_guard<std::mutex> lock(s.mutex);
+    std::lock_guard<PlainMutex> lock(s.mutex);
     l = s.launcher;
   }
   return l ? l(req) : defaultLaunch(req);
@@ -225,7 +226,7 @@ LaunchResult startProgram(const LaunchRequest& req) {
 
 Launcher setLauncher(Launcher l) {
   LauncherSlot& s = slot();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  std::lock_guard<PlainMutex> lock(s.mutex);
   std::swap(s.launcher, l);
   return l;
 }

@@ -18,6 +18,7 @@
 
 #include "platform/charcase.h"
 #include "platform/file.h"
+#include "platform/plain_mutex.h"
 
 namespace vz::ui {
 
@@ -123,7 +124,7 @@ class DefaultBackend : public Backend {
 };
 
 struct Service {
-  std::mutex mutex;                  // guards current
+  PlainMutex mutex;                  // guards current
   std::shared_ptr<Backend> current;  // the installed back end, never null
 };
 
@@ -139,7 +140,7 @@ Service& service() {
 
 std::shared_ptr<Backend> currentBackend() {
   Service& s = service();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  std::lock_guard<PlainMutex> lock(s.mutex);
   return s.current;
 }
 
@@ -163,7 +164,7 @@ Backend& backend() { return *currentBackend(); }
 std::shared_ptr<Backend> setBackend(std::shared_ptr<Backend> b) {
   if (!b) b = std::make_shared<DefaultBackend>();
   Service& s = service();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  std::lock_guard<PlainMutex> lock(s.mutex);
   std::swap(s.current, b);
   return b;
 }

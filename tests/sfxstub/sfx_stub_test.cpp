@@ -168,6 +168,14 @@ TEST_F(SfxStub, StubNeedsNoSharedLibrary) {
   EXPECT_NE(out.find("statically linked"), std::string::npos) << out;
 }
 
+// The shipped stub travels inside every self-extracting archive: it stays
+// under 1 MB.
+TEST_F(SfxStub, StubStaysUnderOneMegabyte) {
+  struct stat st {};
+  ASSERT_EQ(::stat((test::binDir() + "/SFXSTUB.32").c_str(), &st), 0);
+  EXPECT_LT(st.st_size, 1024 * 1024) << "SFXSTUB.32 is " << st.st_size << " bytes";
+}
+
 TEST_F(SfxStub, ArchiveAppendedWithoutShiftedOffsets) {
   test::ZipBuilder z;
   z.entries.push_back({});
