@@ -64,7 +64,8 @@ int main() {
 #ifndef NDEBUG
   std::printf("note: unoptimised build; configure with -DCMAKE_BUILD_TYPE=Release for representative figures\n");
 #endif
-  std::printf("archive: %d entries, GetTotalSize = %.0f KB (status %d)\n", kEntries, total, st.status);
+  std::printf("archive: %d entries, GetTotalSize = %.0f KB (status %d)\n", kEntries, total,
+              vz::engine::statusCode(st.status));
   std::printf("GetTotalSize  median of %d: %8.2f ms\n", kRepetitions, median(ours));
   if (!peerOk) {
     std::printf("zipinfo -t    not available\n");

@@ -99,7 +99,7 @@ int main() {
   vz::engine::UnzipState st;
   st.pump = false;
   st.askPassword = false;
-  int16_t status = 0;
+  vz::engine::ReadStatus status = vz::engine::ReadStatus::Ok;
   std::vector<double> ours, peer;
   bool peerOk = true;
   {
@@ -122,7 +122,7 @@ int main() {
 #endif
   std::error_code ec;
   std::printf("archive: %s, %.0f MB, UnzipFiles status %d\n", zip.c_str(), fs::file_size(zip, ec) / 1048576.0,
-              status);
+              vz::engine::statusCode(status));
   std::printf("UnzipFiles    median of %d: %9.1f ms\n", kRepetitions, median(ours));
   if (!peerOk || peer.empty()) {
     std::printf("unzip -o -q   not available\n");

@@ -26,6 +26,9 @@ function(vz_add_gtests dir)
   get_filename_component(_sub ${dir} NAME)
   set(_target tests_${_sub})
   add_executable(${_target} ${_tests})
+  # The test sources are compiled without optimisation: they are many and
+  # template-heavy, and their speed is the engine's, which keeps its flags.
+  target_compile_options(${_target} PRIVATE -O0)
   target_link_libraries(${_target} PRIVATE ${ARGN} vz_testsupport GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
   set_target_properties(${_target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   gtest_discover_tests(${_target}

@@ -76,18 +76,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string mask = kMasks[size % (sizeof kMasks / sizeof kMasks[0])];
 
   LoadedCatalogue before;
-  const int16_t loaded = loadCatalogue(path, {}, before);
+  const CatalogueStatus loaded = loadCatalogue(path, {}, before);
   size_t matching = 0;
-  if (loaded == kCatalogueOk)
+  if (loaded == CatalogueStatus::Ok)
     for (const ArchiveEntry* e = before.entries.first(); e; e = e->next.get())
       if (entryMatches(*e, processedMask(mask))) ++matching;
 
   WriteEngine engine;
   const int16_t status = statusCode(deleteWithMask(engine, path, mask));
-  if (loaded != kCatalogueOk && status != loaded) __builtin_trap();
+  if (loaded != CatalogueStatus::Ok && status != statusCode(loaded)) __builtin_trap();
   if (status == statusCode(WriteStatus::Ok)) {
     LoadedCatalogue after;
-    if (loadCatalogue(path, {}, after) != kCatalogueOk) __builtin_trap();
+    if (loadCatalogue(path, {}, after) != CatalogueStatus::Ok) __builtin_trap();
     if (after.count() + matching != before.count()) __builtin_trap();
     for (const ArchiveEntry* e = after.entries.first(); e; e = e->next.get())
       if (entryMatches(*e, processedMask(mask))) __builtin_trap();

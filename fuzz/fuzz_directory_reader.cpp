@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string& path = vz::fuzz::writeInput(data, size);
   UnzipState st;
   st.pump = false;
-  isZipFileQuick(st, path);
+  (void)isZipFileQuick(st, path);  // every result is fine: the methods only have to stay in bounds
   getMadeUnder(st, path);
   getVersionMajor(st, path);
   getVersionMinor(st, path);
@@ -38,12 +38,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   options.readComments = true;
   char buf[512];
   while (reader.hasMoreEntries()) {
-    if (reader.readNextEntry(options) == kNotZip) break;
+    if (reader.readNextEntry(options) == ReadStatus::NotZip) break;
     const CentralHeader header = reader.current().header;
     ZIPITEM item = makeZipItem(header, reader.current().name);
     (void)item;
     LocalEntry local;
-    if (reader.readLocalHeader(header, local) == kNotZip) continue;
+    if (reader.readLocalHeader(header, local) == ReadStatus::NotZip) continue;
     const size_t n = local.header.compressedSize < sizeof buf ? local.header.compressedSize : sizeof buf;
     reader.input().read(buf, n);
   }

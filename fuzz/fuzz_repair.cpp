@@ -69,8 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const RepairStatus result = repairArchive(session, s.archive);
   if (result == RepairStatus::Ok) {
     UnzipState st;
-    const int16_t quick = isZipFileQuick(st, s.archive);
-    if (quick != 0 && quick != 17) std::abort();
+    const ReadStatus quick = isZipFileQuick(st, s.archive);
+    if (quick != ReadStatus::Ok && quick != ReadStatus::PrefixData) std::abort();
   } else if (readAll(s.archive) != input) {
     std::abort();
   }

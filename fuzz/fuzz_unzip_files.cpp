@@ -75,9 +75,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fs::remove_all(s.dest);
   fs::remove_all(s.flat);
 
-  unzipFiles(st, path, "", s.dest, true, 1);
-  unzipFiles(st, path, "*.*", s.flat, false, 3);
-  testArchive(st, path);
+  // Every result is fine: what counts is that nothing is written outside
+  // the destinations (checked below) and nothing reads out of bounds.
+  (void)unzipFiles(st, path, "", s.dest, true, 1);
+  (void)unzipFiles(st, path, "*.*", s.flat, false, 3);
+  (void)testArchive(st, path);
   checkConfined(s);
   return 0;
 }

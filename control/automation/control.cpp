@@ -67,7 +67,7 @@ CZCtrl::CZCtrl() {
     reader_->testMode = false;
     reader_->replaceAnswer = 0;
     reader_->passwordAnswer = 0;
-    reader_->status = 0;
+    reader_->status = engine::ReadStatus::Ok;
     reader_->smallImages = reader_->largeImages = 0;
     reader_->askPassword = true;
     reader_->prompts = &prompts_;

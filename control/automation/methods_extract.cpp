@@ -5,9 +5,10 @@
 // cleared, notification window when bBackGroundProcessing is true, the
 // password, ask-password and erase-read-only options) and calls the
 // extraction driver (engine/extract_run.h); its result goes back
-// unchanged. Without the reader state (it could not be made with the
-// control) a method answers with its failure result: 6 (the archive cannot
-// be opened), FALSE for View, 2 (no lasting answer) for the replace flag.
+// unchanged, as its number. Without the reader state (it could not be made
+// with the control) a method answers with its failure result: 6 (the
+// archive cannot be opened), FALSE for View, 2 (no lasting answer) for the
+// replace flag.
 #include "control/automation/call_frame.h"
 #include "control/automation/control.h"
 #include "control/automation/methods.h"
@@ -20,7 +21,9 @@ namespace {
 using com::Variant;
 
 // The result of a method whose archive cannot be worked on.
-constexpr int16_t kNoReaderStatus = 6;
+constexpr engine::ReadStatus kNoReaderStatus = engine::ReadStatus::TestOpenFailed;
+
+Variant shortResult(engine::ReadStatus s) { return Variant::fromShort(engine::statusCode(s)); }
 
 // Runs the frame for a reader method; null when the reader state is missing.
 engine::UnzipState* readerCall(CZCtrl& ctl, bool background, const CallOptions& o) {
@@ -36,8 +39,8 @@ Variant unzipFiles(CZCtrl& c, const Args& a) {
   o.password = a.text(6);
   o.askPassword = a.flag(7);
   engine::UnzipState* st = readerCall(c, a.flag(8), o);
-  if (!st) return Variant::fromShort(kNoReaderStatus);
-  return Variant::fromShort(engine::unzipFiles(*st, a.text(0), a.text(1), a.text(2), a.flag(3), a.i2(5)));
+  if (!st) return shortResult(kNoReaderStatus);
+  return shortResult(engine::unzipFiles(*st, a.text(0), a.text(1), a.text(2), a.flag(3), a.i2(5)));
 }
 
 // UnzipToFile(szZipName, szMask, szDestFile, bEraseReadOnlyFiles, szPassword, bAskPassword,
@@ -48,8 +51,8 @@ Variant unzipToFile(CZCtrl& c, const Args& a) {
   o.password = a.text(4);
   o.askPassword = a.flag(5);
   engine::UnzipState* st = readerCall(c, a.flag(6), o);
-  if (!st) return Variant::fromShort(kNoReaderStatus);
-  return Variant::fromShort(engine::unzipToFile(*st, a.text(0), a.text(1), a.text(2)));
+  if (!st) return shortResult(kNoReaderStatus);
+  return shortResult(engine::unzipToFile(*st, a.text(0), a.text(1), a.text(2)));
 }
 
 // View(szZipName, szMask, bUseTextEditor, bRunEXE, szPrivateTempDir, szPassword, bAskPassword,
@@ -70,8 +73,8 @@ Variant isZipFileSlow(CZCtrl& c, const Args& a) {
   o.password = a.text(1);
   o.askPassword = a.flag(2);
   engine::UnzipState* st = readerCall(c, a.flag(3), o);
-  if (!st) return Variant::fromShort(kNoReaderStatus);
-  return Variant::fromShort(engine::testArchive(*st, a.text(0)));
+  if (!st) return shortResult(kNoReaderStatus);
+  return shortResult(engine::testArchive(*st, a.text(0)));
 }
 
 // UnzipGetReplaceFlag: 1 after "always", 0 after "never" in the last call,

@@ -66,7 +66,8 @@ Variant getCount(CZCtrl& c, const Args& a) {
 }
 Variant isZipFileQuick(CZCtrl& c, const Args& a) {
   auto* st = readerCall(c, a, 1);
-  return Variant::fromShort(st ? engine::isZipFileQuick(*st, a.text(0)) : int16_t{2});
+  return Variant::fromShort(
+      engine::statusCode(st ? engine::isZipFileQuick(*st, a.text(0)) : engine::ReadStatus::CannotOpen));
 }
 
 // (szZipName, iMaxLength, bBackGroundProcessing) -> BSTR

@@ -42,7 +42,7 @@ class WriteMethods : public ControlTest {
   }
   std::vector<std::string> names(const std::string& zip) {
     engine::LoadedCatalogue c;
-    EXPECT_EQ(engine::loadCatalogue(zip, {}, c), 0);
+    EXPECT_EQ(engine::loadCatalogue(zip, {}, c), engine::CatalogueStatus::Ok);
     std::vector<std::string> out;
     for (const engine::ArchiveEntry* e = c.entries.first(); e; e = e->next.get()) out.push_back(e->name);
     return out;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "control/engine/common/status.h"
 #include "platform/types.h"
 
 namespace vz::engine {
@@ -24,7 +25,7 @@ struct UnzipState {
   int passwordAnswer = 0;      // remembered answer of the password prompt, 0 unset
   std::string password;        // up to 79 characters
   Prompts* prompts = nullptr;  // replace, rename and password questions; null: none asked
-  int16_t status = 0;          // last status code
+  ReadStatus status = ReadStatus::Ok;  // result of the last call
   // Item image lists of the control (handles) and the index of the first of
   // the control's own icons in them.
   Handle smallImages = 0, largeImages = 0;

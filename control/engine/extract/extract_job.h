@@ -38,6 +38,7 @@
 #include "control/engine/read/directory_reader.h"
 #include "control/engine/extract/extract_options.h"
 #include "control/engine/extract/extract_paths.h"
+#include "control/engine/common/status.h"
 #include "control/engine/common/unzip_state.h"
 #include "control/engine/format/zip_crypto.h"
 
@@ -56,12 +57,13 @@ struct EntryFacts {
 };
 EntryFacts entryFactsOf(const LocalHeader& local, const CentralHeader& central);
 
-// Opens the archive of a run: 0, or 6 when it is missing, 2 when it exists
-// and cannot be opened for reading.
-int16_t openArchive(DirectoryReader& reader, const std::string& zipName);
+// Opens the archive of a run: Ok, or TestOpenFailed (6) when it is
+// missing, CannotOpen (2) when it exists and cannot be opened for reading.
+[[nodiscard]] ReadStatus openArchive(DirectoryReader& reader, const std::string& zipName);
 
-// Where a drive check of a destination ends: 0 or 13, 14, 15.
-int16_t destinationDriveStatus(const std::string& nativePath);
+// Where a drive check of a destination ends: Ok, or NoFreeSpace,
+// CdRomDrive, DriveNotWritable (13, 14, 15).
+[[nodiscard]] ReadStatus destinationDriveStatus(const std::string& nativePath);
 
 class ExtractJob {
  public:
@@ -75,7 +77,7 @@ class ExtractJob {
   ExtractJob& operator=(const ExtractJob&) = delete;
 
   // The entry loop over the whole directory; the run's status.
-  int16_t run();
+  [[nodiscard]] ReadStatus run();
   // View: viewers started in this run.
   int viewersStarted() const { return viewersStarted_; }
 
@@ -102,20 +104,22 @@ class ExtractJob {
   bool decideExisting(std::string& path, const EntryFacts& f);
   bool entryIsNewer(const std::string& path, const EntryFacts& f) const;
   // extractMember's result for an encrypted entry whose data came out wrong
-  // (the file it wrote is deleted): the password is wrong after all. Never
-  // a status of the run.
-  static constexpr int16_t kWrongKeys = -1;
+  // (the file it wrote is deleted): the password is wrong after all. No
+  // named result: never a status of the run.
+  static constexpr ReadStatus kWrongKeys = static_cast<ReadStatus>(-1);
   // Extracts one member into path (ignored in the test run); its status,
   // or kWrongKeys.
-  int16_t extractMember(const std::string& name, const EntryFacts& f, const std::string& path, ZipKeys* keys,
-                        int64_t dataPosition);
-  int16_t createOutput(File& out, const std::string& path);
+  [[nodiscard]] ReadStatus extractMember(const std::string& name, const EntryFacts& f, const std::string& path,
+                                         ZipKeys* keys, int64_t dataPosition);
+  // Opens the output file: Ok, Skipped (read-only, not to be erased),
+  // ExistingNotReplaced or NotCreated.
+  [[nodiscard]] ReadStatus createOutput(File& out, const std::string& path);
   bool enoughSpace(const std::string& path, uint64_t size);
   bool isArchiveItself(const std::string& path) const;
   // View: opens an extracted file with its viewer; true when it started.
   bool openViewer(const std::string& path) const;
 
-  void fail(int16_t status) { lastFailure_ = status; }
+  void fail(ReadStatus status) { lastFailure_ = status; }
   void skip() { skipped_ = true; }
 
   UnzipState& st_;                        // settings, answers, prompts, cancel flag
@@ -123,13 +127,13 @@ class ExtractJob {
   const ExtractOptions& opt_;             // what this run does
   std::optional<OutputFolders> folders_;  // Normal and View: the destination's folders
   std::string tempFolder_;                // test run: where the temporary files go
-  std::optional<int16_t> tempDrive_;      // test run: the drive check of tempFolder_, once made
+  std::optional<ReadStatus> tempDrive_;   // test run: the drive check of tempFolder_, once made
   dev_t archiveDevice_ = 0;               // identity of the archive file, so it is never written over
   ino_t archiveInode_ = 0;
   bool archiveKnown_ = false;             // archiveDevice_ and archiveInode_ are set
   std::optional<uint64_t> knownFree_;     // free bytes of the output drive as last seen, less what was written since
   bool freeUnknown_ = false;              // the output drive's free space cannot be read
-  int16_t lastFailure_ = 0;               // status of the last entry that failed
+  ReadStatus lastFailure_ = ReadStatus::Ok;  // status of the last entry that failed
   bool skipped_ = false;                  // an entry was skipped
   bool cancelled_ = false;                // the cancel flag left entries unread
   bool writeFailed_ = false;              // a write failure: the run ends

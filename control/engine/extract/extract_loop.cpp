@@ -36,13 +36,13 @@ EntryFacts entryFactsOf(const LocalHeader& local, const CentralHeader& central) 
   return f;
 }
 
-int16_t destinationDriveStatus(const std::string& path) {
+ReadStatus destinationDriveStatus(const std::string& path) {
   const DriveType type = drives::driveType(path);
-  if (type == DriveType::CdRom) return kCdRomDrive;
-  if (type == DriveType::Removable && drives::isWriteProtected(path)) return kDriveNotWritable;
+  if (type == DriveType::CdRom) return ReadStatus::CdRomDrive;
+  if (type == DriveType::Removable && drives::isWriteProtected(path)) return ReadStatus::DriveNotWritable;
   const std::optional<uint64_t> free = drives::freeSpace(path);
-  if (free && *free == 0) return kNoFreeSpace;
-  return kOk;
+  if (free && *free == 0) return ReadStatus::NoFreeSpace;
+  return ReadStatus::Ok;
 }
 
 ExtractJob::ExtractJob(UnzipState& st, DirectoryReader& reader, const ExtractOptions& options)
@@ -70,7 +70,7 @@ bool ExtractJob::selects(const CentralEntry& e, bool& lastWanted) const {
   return true;
 }
 
-int16_t ExtractJob::run() {
+ReadStatus ExtractJob::run() {
   reader_.rewind();
   std::vector<Selected> block;
   block.reserve(kBlockEntries);
@@ -83,9 +83,9 @@ int16_t ExtractJob::run() {
         walkEnds = true;
         break;
       }
-      const int16_t s = reader_.readNextEntry();
-      if (s == kNotZip) {
-        fail(kNotZip);
+      const ReadStatus s = reader_.readNextEntry();
+      if (s == ReadStatus::NotZip) {
+        fail(ReadStatus::NotZip);
         walkEnds = true;
         break;
       }
@@ -116,8 +116,8 @@ int16_t ExtractJob::run() {
       }
     }
   }
-  if (lastFailure_ != 0) return lastFailure_;
-  return skipped_ || cancelled_ ? kSkipped : kOk;
+  if (lastFailure_ != ReadStatus::Ok) return lastFailure_;
+  return skipped_ || cancelled_ ? ReadStatus::Skipped : ReadStatus::Ok;
 }
 
 }  // namespace vz::engine

@@ -108,12 +108,12 @@ std::string renamedPath(const std::string& original, const std::string& typed) {
 
 void ExtractJob::processEntry(const Selected& sel) {
   LocalEntry local;
-  const int16_t read = reader_.readLocalHeader(sel.header, local);
-  if (read == kNotZip) {
-    fail(kNotZip);
+  const ReadStatus read = reader_.readLocalHeader(sel.header, local);
+  if (read == ReadStatus::NotZip) {
+    fail(ReadStatus::NotZip);
     return;
   }
-  if (read == kSkipped) {  // the local name was cut: it cannot name the file
+  if (read == ReadStatus::Skipped) {  // the local name was cut: it cannot name the file
     skip();
     return;
   }
@@ -142,7 +142,7 @@ void ExtractJob::processEntry(const Selected& sel) {
 
   if (opt_.mode != ExtractMode::Test) {
     if (isArchiveItself(path)) {  // writing there would destroy the archive being read
-      fail(kExistingNotReplaced);
+      fail(ReadStatus::ExistingNotReplaced);
       return;
     }
     const std::string mapped = path;
@@ -151,26 +151,26 @@ void ExtractJob::processEntry(const Selected& sel) {
       return;
     }
     if (path != mapped && isArchiveItself(path)) {  // renamed onto the archive
-      fail(kExistingNotReplaced);
+      fail(ReadStatus::ExistingNotReplaced);
       return;
     }
   }
 
-  int16_t s = extractMember(local.name, f, path, encrypted ? &keys : nullptr, dataPosition);
+  ReadStatus s = extractMember(local.name, f, path, encrypted ? &keys : nullptr, dataPosition);
   while (s == kWrongKeys) {  // the password passed the header check by chance
     if (!unlock(local, f, keys, true)) return;
     s = extractMember(local.name, f, path, &keys, dataPosition);
   }
-  if (s == kSkipped) {
+  if (s == ReadStatus::Skipped) {
     skip();
-  } else if (s != kOk) {
+  } else if (s != ReadStatus::Ok) {
     fail(s);
   } else if (opt_.mode == ExtractMode::View) {
     if (openViewer(path)) {
       ++viewersStarted_;
     } else {
       // A viewer that does not start ends the run.
-      fail(kSkipped);
+      fail(ReadStatus::Skipped);
       st_.cancel = true;
     }
   }
@@ -186,7 +186,7 @@ bool ExtractJob::mapOutput(const LocalEntry& local, const EntryFacts& f, std::st
   std::string folder;
   if (p.directoryEntry) {
     if (!opt_.dropPaths && !folders_->ensure(p.folders, folder)) {
-      fail(kCrcError);
+      fail(ReadStatus::CrcError);
       return false;
     }
     // A name with no folder left ("\", "..\") names nothing: skipped,
@@ -200,17 +200,17 @@ bool ExtractJob::mapOutput(const LocalEntry& local, const EntryFacts& f, std::st
   }
   if (opt_.dropPaths) {
     if (!folders_->valid()) {
-      fail(kCrcError);
+      fail(ReadStatus::CrcError);
       return false;
     }
     folder = folders_->root();
   } else if (!folders_->ensure(p.folders, folder)) {
-    fail(kCrcError);
+    fail(ReadStatus::CrcError);
     return false;
   }
   path = joinPath(folder, p.file);
   if (!folders_->mayWriteFile(path)) {  // a link that leads out of the destination
-    fail(kExistingNotReplaced);
+    fail(ReadStatus::ExistingNotReplaced);
     return false;
   }
   return true;
@@ -220,7 +220,7 @@ bool ExtractJob::unlock(const LocalEntry& local, const EntryFacts& f, ZipKeys& k
   EncryptionHeader header{};
   if (f.compressedSize < kEncryptionHeaderSize || !reader_.input().seek(local.dataOffset) ||
       !reader_.input().read(header.data(), header.size())) {
-    fail(kCrcError);
+    fail(ReadStatus::CrcError);
     return false;
   }
   // A password given for the call and failing counts as rejected, and so
@@ -326,36 +326,36 @@ bool ExtractJob::enoughSpace(const std::string& path, uint64_t size) {
   return true;
 }
 
-int16_t ExtractJob::createOutput(File& out, const std::string& path) {
+ReadStatus ExtractJob::createOutput(File& out, const std::string& path) {
   const bool exists = fileExists(path);
   if (exists) {
     const std::optional<uint32_t> attributes = getFileAttributes(path);
     if (attributes && (*attributes & kAttrReadOnly) && !(*attributes & kAttrDirectory)) {
       // Checked here rather than left to the open, which succeeds for a
       // privileged user whatever the file's permissions say.
-      if (!st_.eraseReadOnly) return kSkipped;
+      if (!st_.eraseReadOnly) return ReadStatus::Skipped;
       setFileAttributes(path, kAttrArchive);
-      return out.open(path, File::Mode::Create, kNewFileMode) ? int16_t{kOk} : kExistingNotReplaced;
+      return out.open(path, File::Mode::Create, kNewFileMode) ? ReadStatus::Ok : ReadStatus::ExistingNotReplaced;
     }
   }
-  if (out.open(path, File::Mode::Create, kNewFileMode)) return kOk;
-  if (!exists) return kNotCreated;
+  if (out.open(path, File::Mode::Create, kNewFileMode)) return ReadStatus::Ok;
+  if (!exists) return ReadStatus::NotCreated;
   if (st_.eraseReadOnly) {
     setFileAttributes(path, kAttrArchive);
-    if (out.open(path, File::Mode::Create, kNewFileMode)) return kOk;
+    if (out.open(path, File::Mode::Create, kNewFileMode)) return ReadStatus::Ok;
   }
-  return kExistingNotReplaced;
+  return ReadStatus::ExistingNotReplaced;
 }
 
-int16_t ExtractJob::extractMember(const std::string& name, const EntryFacts& f, const std::string& target,
-                                  ZipKeys* keys, int64_t dataPosition) {
+ReadStatus ExtractJob::extractMember(const std::string& name, const EntryFacts& f, const std::string& target,
+                                     ZipKeys* keys, int64_t dataPosition) {
   const bool test = opt_.mode == ExtractMode::Test;
   std::string path = target;
   if (test) {
     if (!tempDrive_) tempDrive_ = destinationDriveStatus(tempFolder_);
-    if (*tempDrive_ != kOk) return *tempDrive_;
+    if (*tempDrive_ != ReadStatus::Ok) return *tempDrive_;
     path = getTempFileName(tempFolder_, kTestFilePrefix);
-    if (path.empty()) return kNotCreated;
+    if (path.empty()) return ReadStatus::NotCreated;
   }
   auto dropTemporary = [&] {
     if (test) removeFile(path);
@@ -363,10 +363,10 @@ int16_t ExtractJob::extractMember(const std::string& name, const EntryFacts& f, 
   if (!enoughSpace(path, f.uncompressedSize)) {
     dropTemporary();
     writeFailed_ = true;
-    return kWriteFailed;
+    return ReadStatus::WriteFailed;
   }
   File out;
-  if (const int16_t created = createOutput(out, path); created != kOk) {
+  if (const ReadStatus created = createOutput(out, path); created != ReadStatus::Ok) {
     dropTemporary();
     return created;
   }
@@ -377,7 +377,7 @@ int16_t ExtractJob::extractMember(const std::string& name, const EntryFacts& f, 
   if (!sink.valid() || !source.valid()) {
     out.close();
     dropTemporary();
-    return kTestOpenFailed;  // the buffers cannot be allocated
+    return ReadStatus::TestOpenFailed;  // the buffers cannot be allocated
   }
 
   notify(st_, kNotifyOpenFile, 0, textParam(name));
@@ -390,7 +390,7 @@ int16_t ExtractJob::extractMember(const std::string& name, const EntryFacts& f, 
     out.close();
     dropTemporary();
     writeFailed_ = true;
-    return kWriteFailed;
+    return ReadStatus::WriteFailed;
   }
   if (!test) notify(st_, kNotifyExpanding, 100, textParam(name));
   out.close();
@@ -412,10 +412,10 @@ int16_t ExtractJob::extractMember(const std::string& name, const EntryFacts& f, 
       setFileAttributes(path, attributes);
   }
 
-  const int16_t status = damaged ? kCrcError : kOk;
-  notify(st_, kNotifyCloseFile, status == kOk ? 1 : 0, textParam(name));
+  const ReadStatus status = damaged ? ReadStatus::CrcError : ReadStatus::Ok;
+  notify(st_, kNotifyCloseFile, status == ReadStatus::Ok ? 1 : 0, textParam(name));
   if (test) {
-    notify(st_, kNotifyTest, static_cast<WParam>(status), textParam(name));
+    notify(st_, kNotifyTest, static_cast<WParam>(statusCode(status)), textParam(name));
     removeFile(path);
   }
   return status;

@@ -3,13 +3,13 @@
 // answers of the replace and password questions, the notification messages
 // it sends, and the per-call options one run works with.
 //
-// Status codes of a run (besides those of status.h):
-//   11  an existing output file could not be replaced
-//   12  a new output file could not be created
-//   13  the destination drive has no free space
-//   14  the destination is a CD-ROM drive
-//   15  the destination is a removable disk that cannot be written
-//   16  the mask is 1024 characters or longer
+// Status codes a run adds to the reader's (ReadStatus, status.h):
+//   11  ExistingNotReplaced  an existing output file could not be replaced
+//   12  NotCreated           a new output file could not be created
+//   13  NoFreeSpace          the destination drive has no free space
+//   14  CdRomDrive           the destination is a CD-ROM drive
+//   15  DriveNotWritable     the destination is a removable disk that cannot be written
+//   16  MaskTooLong          the mask is 1024 characters or longer
 #pragma once
 
 #include <cstddef>
@@ -17,6 +17,7 @@
 #include <string>
 
 #include "control/engine/common/notify.h"  // the driver's notifications (kNotifyOpenFile ...)
+#include "control/engine/common/status.h"
 
 namespace vz::engine {
 
@@ -36,13 +37,6 @@ enum class OverwriteMode : uint8_t {
   NewerOnly = 3,  // replace only when the archive's copy is newer; never ask
 };
 OverwriteMode overwriteModeOf(int value);
-
-constexpr int16_t kExistingNotReplaced = 11;
-constexpr int16_t kNotCreated = 12;
-constexpr int16_t kNoFreeSpace = 13;
-constexpr int16_t kCdRomDrive = 14;
-constexpr int16_t kDriveNotWritable = 15;
-constexpr int16_t kMaskTooLong = 16;
 
 // The longest mask accepted, in bytes (a 1024-byte buffer with its NUL).
 constexpr size_t kMaxMaskLength = 1023;

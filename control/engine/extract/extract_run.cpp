@@ -29,32 +29,32 @@ namespace vz::engine {
 
 namespace {
 
-int16_t finish(UnzipState& st, int16_t status) {
+ReadStatus finish(UnzipState& st, ReadStatus status) {
   st.status = status;
   return status;
 }
 
-// Opens the archive and finds its end record for a run; 0 to go on.
-int16_t prepareArchive(DirectoryReader& reader, const std::string& zipName, int16_t* endStatus) {
-  if (const int16_t s = openArchive(reader, zipName); s != kOk) return s;
-  const int16_t end = reader.locateEndRecord();
+// Opens the archive and finds its end record for a run; Ok to go on.
+ReadStatus prepareArchive(DirectoryReader& reader, const std::string& zipName, ReadStatus* endStatus) {
+  if (const ReadStatus s = openArchive(reader, zipName); s != ReadStatus::Ok) return s;
+  const ReadStatus end = reader.locateEndRecord();
   if (endStatus) *endStatus = end;
-  return isReadable(end) ? kOk : kCrcError;
+  return isReadable(end) ? ReadStatus::Ok : ReadStatus::CrcError;
 }
 
 // Checks the drive of a destination folder and creates the folder.
-int16_t prepareDestination(const std::string& folder) {
-  if (const int16_t d = destinationDriveStatus(folder); d != kOk) return d;
-  return makeDirectories(folder) && isDirectory(folder) ? kOk : kCrcError;
+ReadStatus prepareDestination(const std::string& folder) {
+  if (const ReadStatus d = destinationDriveStatus(folder); d != ReadStatus::Ok) return d;
+  return makeDirectories(folder) && isDirectory(folder) ? ReadStatus::Ok : ReadStatus::CrcError;
 }
 
 }  // namespace
 
-int16_t openArchive(DirectoryReader& reader, const std::string& zipName) {
-  if (reader.open(zipName)) return kOk;
+ReadStatus openArchive(DirectoryReader& reader, const std::string& zipName) {
+  if (reader.open(zipName)) return ReadStatus::Ok;
   std::string native = toNativePath(oemToAnsi(zipName));
   if (isDirectory(native)) native = toNativePath(zipName + ".ZIP");
-  return fileExists(native) ? kCannotOpen : kTestOpenFailed;
+  return fileExists(native) ? ReadStatus::CannotOpen : ReadStatus::TestOpenFailed;
 }
 
 OverwriteMode overwriteModeOf(int value) {
@@ -70,13 +70,13 @@ OverwriteMode overwriteModeOf(int value) {
   }
 }
 
-int16_t unzipFiles(UnzipState& st, const std::string& zipName, const std::string& mask,
-                   const std::string& destDirectory, bool rebuildDir, int overwriteMode) {
-  if (mask.size() > kMaxMaskLength) return finish(st, kMaskTooLong);
+ReadStatus unzipFiles(UnzipState& st, const std::string& zipName, const std::string& mask,
+                      const std::string& destDirectory, bool rebuildDir, int overwriteMode) {
+  if (mask.size() > kMaxMaskLength) return finish(st, ReadStatus::MaskTooLong);
   st.replaceAnswer = kReplaceUnset;
   st.passwordAnswer = kPasswordUnset;
   DirectoryReader reader(st);
-  if (const int16_t s = openArchive(reader, zipName); s != kOk) return finish(st, s);
+  if (const ReadStatus s = openArchive(reader, zipName); s != ReadStatus::Ok) return finish(st, s);
 
   ExtractOptions o;
   o.mode = ExtractMode::Normal;
@@ -87,20 +87,20 @@ int16_t unzipFiles(UnzipState& st, const std::string& zipName, const std::string
     o.destination = absolutePath(".");
   } else {
     o.destination = absolutePath(toNativePath(destDirectory));
-    if (const int16_t s = prepareDestination(o.destination); s != kOk) return finish(st, s);
+    if (const ReadStatus s = prepareDestination(o.destination); s != ReadStatus::Ok) return finish(st, s);
   }
-  if (!isReadable(reader.locateEndRecord())) return finish(st, kCrcError);
+  if (!isReadable(reader.locateEndRecord())) return finish(st, ReadStatus::CrcError);
   ExtractJob job(st, reader, o);
   return finish(st, job.run());
 }
 
-int16_t unzipToFile(UnzipState& st, const std::string& zipName, const std::string& mask,
-                    const std::string& destFile) {
-  if (mask.size() > kMaxMaskLength) return finish(st, kMaskTooLong);
+ReadStatus unzipToFile(UnzipState& st, const std::string& zipName, const std::string& mask,
+                       const std::string& destFile) {
+  if (mask.size() > kMaxMaskLength) return finish(st, ReadStatus::MaskTooLong);
   st.replaceAnswer = kReplaceUnset;
   st.passwordAnswer = kPasswordUnset;
   DirectoryReader reader(st);
-  if (const int16_t s = prepareArchive(reader, zipName, nullptr); s != kOk) return finish(st, s);
+  if (const ReadStatus s = prepareArchive(reader, zipName, nullptr); s != ReadStatus::Ok) return finish(st, s);
 
   ExtractOptions o;
   o.mode = ExtractMode::ToFile;
@@ -122,17 +122,18 @@ int16_t unzipToFile(UnzipState& st, const std::string& zipName, const std::strin
   return finish(st, job.run());
 }
 
-int16_t testArchive(UnzipState& st, const std::string& zipName) {
+ReadStatus testArchive(UnzipState& st, const std::string& zipName) {
   DirectoryReader reader(st);
-  int16_t end = kOk;
-  if (const int16_t s = prepareArchive(reader, zipName, &end); s != kOk) return finish(st, s);
+  ReadStatus end = ReadStatus::Ok;
+  if (const ReadStatus s = prepareArchive(reader, zipName, &end); s != ReadStatus::Ok) return finish(st, s);
   ExtractOptions o;
   o.mode = ExtractMode::Test;
   st.testMode = true;
   ExtractJob job(st, reader, o);
-  int16_t status = job.run();
+  ReadStatus status = job.run();
   st.testMode = false;
-  if (end == kPrefixData && (status == kOk || status == kCorrected)) status = kPrefixData;
+  if (end == ReadStatus::PrefixData && (status == ReadStatus::Ok || status == ReadStatus::Corrected))
+    status = ReadStatus::PrefixData;
   return finish(st, status);
 }
 

@@ -22,24 +22,26 @@
 #include <string>
 
 #include "control/engine/extract/extract_options.h"
+#include "control/engine/common/status.h"
 #include "control/engine/common/unzip_state.h"
 
 namespace vz::engine {
 
 // UnzipFiles: the selected entries into destDirectory (created with its
 // missing parents; fewer than 2 characters: the current folder), keeping
-// their folders when rebuildDir is set. 0 when every selected entry was
-// extracted; otherwise the status of the last entry that failed, or 10 when
-// entries were skipped and none failed; 16, 6, 2, 5, 13, 14, 15 before any
-// entry (see extract_options.h and status.h).
-int16_t unzipFiles(UnzipState& st, const std::string& zipName, const std::string& mask,
-                   const std::string& destDirectory, bool rebuildDir, int overwriteMode);
+// their folders when rebuildDir is set. Ok when every selected entry was
+// extracted; otherwise the status of the last entry that failed, or Skipped
+// when entries were skipped and none failed; MaskTooLong, TestOpenFailed,
+// CannotOpen, CrcError, NoFreeSpace, CdRomDrive, DriveNotWritable before
+// any entry (see extract_options.h and status.h).
+[[nodiscard]] ReadStatus unzipFiles(UnzipState& st, const std::string& zipName, const std::string& mask,
+                                    const std::string& destDirectory, bool rebuildDir, int overwriteMode);
 
 // UnzipToFile: every selected entry into destFile (its name part
 // upper-cased), each over the previous one, overwriting always. Results as
 // unzipFiles.
-int16_t unzipToFile(UnzipState& st, const std::string& zipName, const std::string& mask,
-                    const std::string& destFile);
+[[nodiscard]] ReadStatus unzipToFile(UnzipState& st, const std::string& zipName, const std::string& mask,
+                                     const std::string& destFile);
 
 // View: the selected entries into the view folder (privateTempDir when not
 // empty, else "QXVIEW/" under the temporary base folder), keeping their
@@ -51,9 +53,9 @@ int16_t unzipToFile(UnzipState& st, const std::string& zipName, const std::strin
 // Result: true when at least one viewer was started and the run's status is
 // 0 (every selected entry extracted and opened); false when nothing was
 // opened, an entry failed or was skipped, or a start failed. st.status
-// holds the run's status (10 after a failed start).
-bool view(UnzipState& st, const std::string& zipName, const std::string& mask, bool useTextEditor, bool runExe,
-          const std::string& privateTempDir);
+// holds the run's status (Skipped after a failed start).
+[[nodiscard]] bool view(UnzipState& st, const std::string& zipName, const std::string& mask, bool useTextEditor,
+                        bool runExe, const std::string& privateTempDir);
 // The folder View extracts into (native, no trailing "/"). The temporary
 // base folder is worked out anew for every call (View's folder and the
 // test run's files), so a change of the temporary path within the process
@@ -62,13 +64,14 @@ std::string viewFolder(const std::string& privateTempDir);
 
 // The full test (IsZIPFileSlow): every entry decompressed into a temporary
 // file under the temporary base folder that is deleted again, its CRC
-// checked, ZNTest fired for it. 6 the archive cannot be opened, 2 it cannot
-// be read, 5 no readable end record; otherwise the run's status, with 17 in
-// place of 0 and 1 for an archive with data in front.
-int16_t testArchive(UnzipState& st, const std::string& zipName);
+// checked, ZNTest fired for it. TestOpenFailed (6) the archive cannot be
+// opened, CannotOpen (2) it cannot be read, CrcError (5) no readable end
+// record; otherwise the run's status, with PrefixData (17) in place of Ok
+// and Corrected for an archive with data in front.
+[[nodiscard]] ReadStatus testArchive(UnzipState& st, const std::string& zipName);
 
 // UnzipGetReplaceFlag: 1 when the last call's replace question was answered
-// Always, 0 when Never, 2 otherwise.
-int16_t unzipGetReplaceFlag(const UnzipState& st);
+// Always, 0 when Never, 2 otherwise (a value, not a status).
+[[nodiscard]] int16_t unzipGetReplaceFlag(const UnzipState& st);
 
 }  // namespace vz::engine

@@ -46,17 +46,17 @@ bool ExtractJob::openViewer(const std::string& path) const {
 
 bool view(UnzipState& st, const std::string& zipName, const std::string& mask, bool useTextEditor, bool runExe,
           const std::string& privateTempDir) {
-  auto done = [&](int16_t status, bool result) {
+  auto done = [&](ReadStatus status, bool result) {
     st.status = status;
     return result;
   };
-  if (mask.size() > kMaxMaskLength) return done(kMaskTooLong, false);
+  if (mask.size() > kMaxMaskLength) return done(ReadStatus::MaskTooLong, false);
   st.replaceAnswer = kReplaceUnset;
   st.passwordAnswer = kPasswordUnset;
   st.eraseReadOnly = false;
 
   DirectoryReader reader(st);
-  if (const int16_t s = openArchive(reader, zipName); s != kOk) return done(s, false);
+  if (const ReadStatus s = openArchive(reader, zipName); s != ReadStatus::Ok) return done(s, false);
   ExtractOptions o;
   o.mode = ExtractMode::View;
   o.mask = mask;
@@ -65,13 +65,13 @@ bool view(UnzipState& st, const std::string& zipName, const std::string& mask, b
   o.overwrite = OverwriteMode::Always;
   o.useTextEditor = useTextEditor;
   o.runExe = runExe;
-  if (const int16_t d = destinationDriveStatus(o.destination); d != kOk) return done(d, false);
-  if (!makeDirectories(o.destination) || !isDirectory(o.destination)) return done(kCrcError, false);
-  if (!isReadable(reader.locateEndRecord())) return done(kCrcError, false);
+  if (const ReadStatus d = destinationDriveStatus(o.destination); d != ReadStatus::Ok) return done(d, false);
+  if (!makeDirectories(o.destination) || !isDirectory(o.destination)) return done(ReadStatus::CrcError, false);
+  if (!isReadable(reader.locateEndRecord())) return done(ReadStatus::CrcError, false);
 
   ExtractJob job(st, reader, o);
-  const int16_t status = job.run();
-  return done(status, status == kOk && job.viewersStarted() > 0);
+  const ReadStatus status = job.run();
+  return done(status, status == ReadStatus::Ok && job.viewersStarted() > 0);
 }
 
 }  // namespace vz::engine

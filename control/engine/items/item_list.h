@@ -70,8 +70,10 @@ inline constexpr int kBuildPumpInterval = 25;
 // The largest entry a list-view block takes (a 32-bit signed size).
 inline constexpr uint32_t kMaxListViewEntrySize = 2147483647u;
 
-// BuildZIPITEMList (see above).
-int buildItemList(UnzipState& st, const ItemListRequest& request);
+// BuildZIPITEMList (see above). The result is a value, not a status: 0,
+// -1, or the count of items added minus 1; the archive's read status is
+// left in st.status (Skipped when a name was cut).
+[[nodiscard]] int buildItemList(UnzipState& st, const ItemListRequest& request);
 
 // SortZIPITEMList: sorts a list box's lines; a list view or another window
 // is left as it is. False when the handle names no window.

@@ -85,7 +85,7 @@ int buildItemList(UnzipState& st, const ItemListRequest& request) {
 
   // 2. The archive.
   DirectoryReader reader(st);
-  st.status = reader.open(request.zipName) ? reader.locateEndRecord() : int16_t{kCannotOpen};
+  st.status = reader.open(request.zipName) ? reader.locateEndRecord() : ReadStatus::CannotOpen;
 
   // 3. The target is emptied whatever the archive turns out to be.
   try {
@@ -117,7 +117,7 @@ int buildItemList(UnzipState& st, const ItemListRequest& request) {
   bool stopped = false;   // an item could not be added
   bool tooLarge = false;  // a list-view entry above the 32-bit signed size
   std::string line;
-  const int16_t walked = reader.walk({}, [&](const CentralEntry& e) {
+  const ReadStatus walked = reader.walk({}, [&](const CentralEntry& e) {
     if (++seen % kBuildPumpInterval == 0) pumpIf(st.pump);
     if (target.view && e.header.uncompressedSize > kMaxListViewEntrySize) {
       tooLarge = true;
@@ -154,14 +154,14 @@ int buildItemList(UnzipState& st, const ItemListRequest& request) {
     return true;
   });
 
-  if (walked == kNotZip) {
+  if (walked == ReadStatus::NotZip) {
     // The directory cannot be read to its end: as unreadable as an archive
     // without an end record.
-    st.status = kNotZip;
+    st.status = ReadStatus::NotZip;
     target.empty();
     return -1;
   }
-  if (walked == kSkipped) st.status = kSkipped;
+  if (walked == ReadStatus::Skipped) st.status = ReadStatus::Skipped;
   if (tooLarge) return -1;
 
   // 6. List-box lines are sorted (as far as they were filled).

@@ -48,29 +48,29 @@ class Loader {
   Loader(const std::string& path, const CatalogueOptions& options, LoadedCatalogue& out)
       : path_(path), options_(options), out_(out) {}
 
-  int16_t run() {
-    if (path_.empty()) return kCatalogueOk;
+  CatalogueStatus run() {
+    if (path_.empty()) return CatalogueStatus::Ok;
     const std::string native = toNativePath(path_);
     // A folder or device cannot be opened as an archive (and a FIFO would
     // block): treated as a file that cannot be opened.
-    if (!fileExists(native) || !isRegularFile(native)) return kCatalogueOk;
-    if (!in_.open(native) || in_.size() == 0) return kCatalogueOk;
+    if (!fileExists(native) || !isRegularFile(native)) return CatalogueStatus::Ok;
+    if (!in_.open(native) || in_.size() == 0) return CatalogueStatus::Ok;
 
     const int64_t first = scanForward(in_, 0, [](int64_t, uint32_t sig) {
       return sig == kLocalHeaderSignature || sig == kEndRecordSignature;
     });
-    if (first < 0) return kCatalogueNotArchive;
+    if (first < 0) return CatalogueStatus::NotArchive;
     out_.prefixCount = first;
-    if (!in_.seek(first) || !readSignature(signature_)) return kCatalogueNotArchive;
+    if (!in_.seek(first) || !readSignature(signature_)) return CatalogueStatus::NotArchive;
 
-    if (const int16_t s = localPass(); s != kCatalogueOk) return s;
+    if (const CatalogueStatus s = localPass(); s != CatalogueStatus::Ok) return s;
     if (options_.rebuild) {
       finishRebuild();
-    } else if (const int16_t s = centralPass(); s != kCatalogueOk) {
+    } else if (const CatalogueStatus s = centralPass(); s != CatalogueStatus::Ok) {
       return s;
     }
     out_.rebuildIndex();
-    return kCatalogueOk;
+    return CatalogueStatus::Ok;
   }
 
  private:
@@ -95,17 +95,18 @@ class Loader {
   }
 
   // Step 3 and 4 for one local header whose signature was read at pos.
-  // Returns 0 with the entry appended and the input at the next signature,
-  // 4 for a damaged entry, or kStop (rebuild mode: end the scan).
-  static constexpr int16_t kStop = -1;
-  int16_t readLocalEntry(int64_t pos) {
-    const int16_t fail = options_.rebuild ? kStop : static_cast<int16_t>(kCatalogueNotArchive);
+  // Returns Ok with the entry appended and the input at the next signature,
+  // NotArchive for a damaged entry, or kStop (rebuild mode: end the scan).
+  // kStop is no result of the loader: the local pass ends on it.
+  static constexpr CatalogueStatus kStop = static_cast<CatalogueStatus>(-1);
+  CatalogueStatus readLocalEntry(int64_t pos) {
+    const CatalogueStatus fail = options_.rebuild ? kStop : CatalogueStatus::NotArchive;
     if (pos > static_cast<int64_t>(UINT32_MAX)) return fail;
     uint8_t raw[kLocalHeaderSize];
     storeLe32(raw, kLocalHeaderSignature);
     if (!in_.read(raw + kSignatureSize, kLocalHeaderSize - kSignatureSize)) return fail;
     const LocalHeader h = *parseLocalHeader(raw);
-    if (h.nameLength == 0) return kCatalogueNotArchive;
+    if (h.nameLength == 0) return CatalogueStatus::NotArchive;
 
     auto e = std::make_unique<ArchiveEntry>();
     if (!readBytes(e->name, h.nameLength)) return fail;
@@ -156,7 +157,7 @@ class Loader {
     endOfEntries_ = next;
     if (!in_.seek(next) || !readSignature(signature_)) {
       signature_ = 0;  // nothing readable follows: the local pass ends
-      return options_.rebuild ? kStop : static_cast<int16_t>(kCatalogueOk);
+      return options_.rebuild ? kStop : CatalogueStatus::Ok;
     }
     if (signature_ == kDescriptorSignature && !(added->localFlags & kFlagDataDescriptor)) {
       // A descriptor the flags do not announce: harmless when it only
@@ -169,13 +170,13 @@ class Loader {
         endOfEntries_ = next;
         if (!in_.seek(next) || !readSignature(signature_)) {
           signature_ = 0;
-          return options_.rebuild ? kStop : static_cast<int16_t>(kCatalogueOk);
+          return options_.rebuild ? kStop : CatalogueStatus::Ok;
         }
       } else if (!in_.seek(next + static_cast<int64_t>(kSignatureSize))) {
         return fail;  // left behind the signature: the central pass refuses it
       }
     }
-    return kCatalogueOk;
+    return CatalogueStatus::Ok;
   }
 
   bool readDescriptorAt(int64_t at, DataDescriptor& d) {
@@ -187,38 +188,38 @@ class Loader {
     return true;
   }
 
-  int16_t localPass() {
+  CatalogueStatus localPass() {
     endOfEntries_ = out_.prefixCount;
     while (signature_ == kLocalHeaderSignature) {
       if (out_.entries.count() >= kMaxCatalogueEntries) {
         if (options_.rebuild) break;
-        return kCatalogueNotArchive;
+        return CatalogueStatus::NotArchive;
       }
-      const int16_t s = readLocalEntry(in_.tell() - static_cast<int64_t>(kSignatureSize));
+      const CatalogueStatus s = readLocalEntry(in_.tell() - static_cast<int64_t>(kSignatureSize));
       if (s == kStop) break;
-      if (s != kCatalogueOk) return s;
+      if (s != CatalogueStatus::Ok) return s;
     }
-    return kCatalogueOk;
+    return CatalogueStatus::Ok;
   }
 
-  int16_t centralPass() {
+  CatalogueStatus centralPass() {
     const int64_t start = in_.tell() - static_cast<int64_t>(kSignatureSize);
     out_.centralDirectoryStart = start;
     for (ArchiveEntry* e = out_.entries.first(); e; e = e->next.get()) {
-      if (signature_ != kCentralHeaderSignature) return kCatalogueNotArchive;
+      if (signature_ != kCentralHeaderSignature) return CatalogueStatus::NotArchive;
       uint8_t raw[kCentralHeaderSize];
       storeLe32(raw, kCentralHeaderSignature);
-      if (!in_.read(raw + kSignatureSize, kCentralHeaderSize - kSignatureSize)) return kCatalogueNotArchive;
+      if (!in_.read(raw + kSignatureSize, kCentralHeaderSize - kSignatureSize)) return CatalogueStatus::NotArchive;
       const CentralHeader c = *parseCentralHeader(raw);
-      if (!sharedFieldsMatch(c, e->localHeader())) return kCatalogueNotArchive;
-      if (c.localHeaderOffset != e->localHeaderOffset) return kCatalogueNotArchive;
+      if (!sharedFieldsMatch(c, e->localHeader())) return CatalogueStatus::NotArchive;
+      if (c.localHeaderOffset != e->localHeaderOffset) return CatalogueStatus::NotArchive;
       std::string name;
-      if (!readBytes(name, c.nameLength) || name != e->name) return kCatalogueNotArchive;
+      if (!readBytes(name, c.nameLength) || name != e->name) return CatalogueStatus::NotArchive;
       bool ok = true;
       std::shared_ptr<ExtraBlock> extra = readExtra(c.extraLength, ok);
-      if (!ok) return kCatalogueNotArchive;
+      if (!ok) return CatalogueStatus::NotArchive;
       if (extra && e->localExtra && *extra == *e->localExtra) extra = e->localExtra;
-      if (!readBytes(e->comment, c.commentLength)) return kCatalogueNotArchive;
+      if (!readBytes(e->comment, c.commentLength)) return CatalogueStatus::NotArchive;
       e->versionMadeBy = c.versionMadeBy;
       e->flags = c.flags;
       e->commentLength = c.commentLength;
@@ -227,17 +228,17 @@ class Loader {
       e->externalAttributes = c.externalAttributes;
       e->centralExtra = std::move(extra);
       e->centralExtraLength = c.extraLength;
-      if (!readSignature(signature_)) return kCatalogueNotArchive;
+      if (!readSignature(signature_)) return CatalogueStatus::NotArchive;
     }
-    if (signature_ != kEndRecordSignature) return kCatalogueNotArchive;
+    if (signature_ != kEndRecordSignature) return CatalogueStatus::NotArchive;
     uint8_t raw[kEndRecordSize];
     storeLe32(raw, kEndRecordSignature);
-    if (!in_.read(raw + kSignatureSize, kEndRecordSize - kSignatureSize)) return kCatalogueNotArchive;
+    if (!in_.read(raw + kSignatureSize, kEndRecordSize - kSignatureSize)) return CatalogueStatus::NotArchive;
     const EndRecord r = *parseEndRecord(raw);
-    if (r.entriesOnDisk != out_.entries.count()) return kCatalogueNotArchive;
-    if (static_cast<int64_t>(r.directoryOffset) != start) return kCatalogueNotArchive;
-    if (!readBytes(out_.comment, r.commentLength)) return kCatalogueNotArchive;
-    return kCatalogueOk;
+    if (r.entriesOnDisk != out_.entries.count()) return CatalogueStatus::NotArchive;
+    if (static_cast<int64_t>(r.directoryOffset) != start) return CatalogueStatus::NotArchive;
+    if (!readBytes(out_.comment, r.commentLength)) return CatalogueStatus::NotArchive;
+    return CatalogueStatus::Ok;
   }
 
   void finishRebuild() {
@@ -300,15 +301,15 @@ void sortEntriesByName(std::vector<ArchiveEntry*>& v) {
   }
 }
 
-int16_t loadCatalogue(const std::string& path, const CatalogueOptions& options, LoadedCatalogue& out) {
+CatalogueStatus loadCatalogue(const std::string& path, const CatalogueOptions& options, LoadedCatalogue& out) {
   out.clear();
-  int16_t status;
+  CatalogueStatus status;
   try {
     status = Loader(path, options, out).run();
   } catch (const std::bad_alloc&) {
-    status = kCatalogueNoMemory;
+    status = CatalogueStatus::NoMemory;
   }
-  if (status != kCatalogueOk) out.clear();
+  if (status != CatalogueStatus::Ok) out.clear();
   return status;
 }
 

@@ -86,9 +86,11 @@ struct LoadedCatalogue {
 // The highest entry count an archive can record.
 constexpr size_t kMaxCatalogueEntries = 0xFFFF;
 
-// Loads the catalogue of path into out: 0 loaded, 4 not an archive the loader
-// accepts, 5 out of memory. On 4 and 5 out is left empty.
-int16_t loadCatalogue(const std::string& path, const CatalogueOptions& options, LoadedCatalogue& out);
+// Loads the catalogue of path into out: Ok loaded (also for the empty
+// catalogue of step 1), NotArchive not an archive the loader accepts,
+// NoMemory out of memory. On NotArchive and NoMemory out is left empty.
+[[nodiscard]] CatalogueStatus loadCatalogue(const std::string& path, const CatalogueOptions& options,
+                                            LoadedCatalogue& out);
 
 // Shell sort by name ignoring case, gap sequence 1, 4, 13, 40, ... (not stable).
 void sortEntriesByName(std::vector<ArchiveEntry*>& entries);

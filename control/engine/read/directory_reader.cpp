@@ -34,13 +34,13 @@ void DirectoryReader::close() {
   entriesRead_ = 0;
 }
 
-int16_t DirectoryReader::locateEndRecord() {
+ReadStatus DirectoryReader::locateEndRecord() {
   closed_ = false;
   end_ = {};
   endPosition_ = -1;
   extraBytes_ = 0;
   entriesRead_ = 0;
-  if (!input_.isOpen()) return kNotZip;
+  if (!input_.isOpen()) return ReadStatus::NotZip;
 
   EndRecordLocation loc;
   const EndRecordSearch found = findEndRecord(input_, loc);
@@ -48,27 +48,29 @@ int16_t DirectoryReader::locateEndRecord() {
     end_ = loc.end;
     endPosition_ = loc.position;
   }
-  if (found == EndRecordSearch::NotFound) return kNotZip;
+  if (found == EndRecordSearch::NotFound) return ReadStatus::NotZip;
   if (found == EndRecordSearch::NegativeExtra) {
     // The directory claims to reach beyond the end record: nothing of it
     // can be trusted. Readable for the quick test; every directory read
     // fails from here on.
     closed_ = true;
-    return kCorrected;
+    return ReadStatus::Corrected;
   }
-  const int16_t status = loc.offsetCorrected ? kCorrected : loc.extraBytes > 0 ? kPrefixData : kOk;
+  const ReadStatus status = loc.offsetCorrected    ? ReadStatus::Corrected
+                            : loc.extraBytes > 0 ? ReadStatus::PrefixData
+                                                 : ReadStatus::Ok;
   if (end_.directorySize == 0 && end_.directoryOffset == 0) {
     closed_ = true;  // an empty archive: nothing more to read
-    return kCorrected;
+    return ReadStatus::Corrected;
   }
   const CentralStart start = checkCentralStart(input_, loc);
   extraBytes_ = loc.extraBytes;
   switch (start) {
     case CentralStart::AtExtraBytes: return status;
-    case CentralStart::AtStoredOffset: return kCorrected;
+    case CentralStart::AtStoredOffset: return ReadStatus::Corrected;
     case CentralStart::Missing: break;
   }
-  return kNotZip;
+  return ReadStatus::NotZip;
 }
 
 std::string DirectoryReader::archiveComment(size_t limit) {
@@ -105,61 +107,61 @@ bool DirectoryReader::readName(uint16_t length, uint16_t flags, std::string& out
   return true;
 }
 
-int16_t DirectoryReader::readNextEntry(const WalkOptions& options) {
-  if (closed_ || !input_.isOpen() || endPosition_ < 0) return kNotZip;
+ReadStatus DirectoryReader::readNextEntry(const WalkOptions& options) {
+  if (closed_ || !input_.isOpen() || endPosition_ < 0) return ReadStatus::NotZip;
   uint8_t raw[kCentralHeaderSize];
-  if (!input_.seek(nextCentral_) || !input_.read(raw, sizeof raw)) return kNotZip;
+  if (!input_.seek(nextCentral_) || !input_.read(raw, sizeof raw)) return ReadStatus::NotZip;
   const auto header = parseCentralHeader(raw);
-  if (!header) return kNotZip;
+  if (!header) return ReadStatus::NotZip;
   CentralEntry& e = current_;
   e.header = *header;
   e.position = nextCentral_;
   e.commentRead = false;
   e.comment.clear();
-  if (!readName(header->nameLength, header->flags, e.name, e.nameCut)) return kNotZip;
+  if (!readName(header->nameLength, header->flags, e.name, e.nameCut)) return ReadStatus::NotZip;
   e.extra.resize(header->extraLength);
-  if (!input_.read(e.extra.data(), e.extra.size())) return kNotZip;
+  if (!input_.read(e.extra.data(), e.extra.size())) return ReadStatus::NotZip;
   e.commentOffset = input_.tell();
   if (options.readComments) {
     e.comment.resize(header->commentLength);
-    if (!input_.read(e.comment.data(), e.comment.size())) return kNotZip;
+    if (!input_.read(e.comment.data(), e.comment.size())) return ReadStatus::NotZip;
     e.commentRead = true;
   } else if (!skipChecked(header->commentLength)) {
-    return kNotZip;
+    return ReadStatus::NotZip;
   }
   nextCentral_ = input_.tell();
   ++entriesRead_;
   if (e.nameCut) namesCut_ = true;
-  return e.nameCut ? kSkipped : kOk;
+  return e.nameCut ? ReadStatus::Skipped : ReadStatus::Ok;
 }
 
-int16_t DirectoryReader::walk(const WalkOptions& options, const Visitor& visit) {
+ReadStatus DirectoryReader::walk(const WalkOptions& options, const Visitor& visit) {
   rewind();
   while (hasMoreEntries()) {
     if (options.honourCancel && st_.cancel) {
       cancelled_ = true;
       break;
     }
-    if (readNextEntry(options) == kNotZip) return kNotZip;
+    if (readNextEntry(options) == ReadStatus::NotZip) return ReadStatus::NotZip;
     if (!visit(current_)) break;
   }
-  return namesCut_ ? kSkipped : kOk;
+  return namesCut_ ? ReadStatus::Skipped : ReadStatus::Ok;
 }
 
-int16_t DirectoryReader::readLocalHeader(const CentralHeader& central, LocalEntry& out) {
-  if (closed_ || !input_.isOpen() || endPosition_ < 0) return kNotZip;
+ReadStatus DirectoryReader::readLocalHeader(const CentralHeader& central, LocalEntry& out) {
+  if (closed_ || !input_.isOpen() || endPosition_ < 0) return ReadStatus::NotZip;
   const int64_t pos = static_cast<int64_t>(central.localHeaderOffset) + extraBytes_;
   uint8_t raw[kLocalHeaderSize];
-  if (!input_.seek(pos) || !input_.read(raw, sizeof raw)) return kNotZip;
+  if (!input_.seek(pos) || !input_.read(raw, sizeof raw)) return ReadStatus::NotZip;
   const auto header = parseLocalHeader(raw);
-  if (!header) return kNotZip;
+  if (!header) return ReadStatus::NotZip;
   out.header = *header;
   out.position = pos;
-  if (!readName(header->nameLength, header->flags, out.name, out.nameCut)) return kNotZip;
+  if (!readName(header->nameLength, header->flags, out.name, out.nameCut)) return ReadStatus::NotZip;
   out.extra.resize(header->extraLength);
-  if (!input_.read(out.extra.data(), out.extra.size())) return kNotZip;
+  if (!input_.read(out.extra.data(), out.extra.size())) return ReadStatus::NotZip;
   out.dataOffset = input_.tell();
-  return out.nameCut ? kSkipped : kOk;
+  return out.nameCut ? ReadStatus::Skipped : ReadStatus::Ok;
 }
 
 }  // namespace vz::engine

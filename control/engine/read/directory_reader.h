@@ -12,23 +12,23 @@
 // never end).
 //
 // End record search and extra bytes (prefix data): end_record_search.h.
-// The search's outcome as a status:
-//   negative extra bytes: the file is closed and the search reports 1
-//                 (readable); whatever goes on to read the directory fails
-//                 with 3;
-//   extra bytes > 0: status 17, except that a directory offset of 0 with a
-//                 non-zero directory size takes the extra bytes as its
-//                 offset (status 1, extra bytes 0);
-//   size and offset both 0: an empty archive, the file is closed, status 1;
-//   "PK" 01 02 only at the stored offset without the extra bytes: status 1;
-//   at neither: status 3.
+// The search's outcome as a status (status.h):
+//   negative extra bytes: the file is closed and the search reports
+//                 Corrected (1, readable); whatever goes on to read the
+//                 directory fails with NotZip (3);
+//   extra bytes > 0: PrefixData (17), except that a directory offset of 0
+//                 with a non-zero directory size takes the extra bytes as
+//                 its offset (Corrected, extra bytes 0);
+//   size and offset both 0: an empty archive, the file is closed, Corrected;
+//   "PK" 01 02 only at the stored offset without the extra bytes: Corrected;
+//   at neither: NotZip.
 //
 // Walking: for each of the end record's total entries, the 46-byte central
 // header (signature "PK" 01 02, else 3), the name (processed, see
 // entry_name.h; a name over 1023 bytes is cut and the walk goes on with
-// status 10), the central extra field, and the file comment (read or
+// Skipped, 10), the central extra field, and the file comment (read or
 // skipped). Every length is checked against the file before anything is
-// read, so a lying length ends the walk with 3 instead of reading out of
+// read, so a lying length ends the walk with NotZip instead of reading out of
 // bounds; the walk reads at most the end record's entry count, so memory
 // stays bounded whatever the directory claims.
 #pragma once
@@ -85,8 +85,9 @@ class DirectoryReader {
   const std::string& archivePath() const { return path_; }
   int64_t archiveSize() const { return input_.size(); }
 
-  // Finds and checks the end record: 0, 1 or 17 (readable), else 3.
-  int16_t locateEndRecord();
+  // Finds and checks the end record: Ok, Corrected or PrefixData
+  // (readable), else NotZip.
+  [[nodiscard]] ReadStatus locateEndRecord();
   // The end record (directory offset as corrected) and where it lies.
   const EndRecord& endRecord() const { return end_; }
   int64_t endRecordPosition() const { return endPosition_; }
@@ -101,25 +102,26 @@ class DirectoryReader {
   void rewind();
   bool hasMoreEntries() const { return entriesRead_ < end_.totalEntries; }
   size_t entriesRead() const { return entriesRead_; }
-  // Reads the next central entry into current(): 0, 10 (name cut) or 3.
-  // Between two calls the input may be moved (to read a local header); the
-  // walk resumes where it left off.
-  int16_t readNextEntry(const WalkOptions& options = {});
+  // Reads the next central entry into current(): Ok, Skipped (name cut) or
+  // NotZip. Between two calls the input may be moved (to read a local
+  // header); the walk resumes where it left off.
+  [[nodiscard]] ReadStatus readNextEntry(const WalkOptions& options = {});
   const CentralEntry& current() const { return current_; }
 
   // Walks every entry from the first, calling visit for each; visit returns
-  // false to stop. Returns 3 when a read failed, else 10 when a name was cut,
-  // else 0. cancelled() tells whether the cancel flag ended it.
+  // false to stop. Returns NotZip when a read failed, else Skipped when a
+  // name was cut, else Ok. cancelled() tells whether the cancel flag ended it.
   using Visitor = std::function<bool(const CentralEntry&)>;
-  int16_t walk(const WalkOptions& options, const Visitor& visit);
+  [[nodiscard]] ReadStatus walk(const WalkOptions& options, const Visitor& visit);
   bool cancelled() const { return cancelled_; }
   // Some name of this walk was cut to 1023 bytes.
   bool namesCut() const { return namesCut_; }
 
   // Reads the local header of an entry at its stored offset plus the extra
   // bytes ("PK" 03 04 required), its processed name and local extra field,
-  // and leaves the input at the entry's data. 0, 10 (name cut) or 3.
-  int16_t readLocalHeader(const CentralHeader& central, LocalEntry& out);
+  // and leaves the input at the entry's data. Ok, Skipped (name cut) or
+  // NotZip.
+  [[nodiscard]] ReadStatus readLocalHeader(const CentralHeader& central, LocalEntry& out);
   // The input, for reading entry data after readLocalHeader.
   ArchiveInput& input() { return input_; }
   // The state this reader works for.

@@ -48,7 +48,7 @@ int64_t findEndRecordSignature(ArchiveInput& input);
 // Searches, reads the record and applies the prefix correction up to the
 // central-header check. position and end are filled whenever the record was
 // read, also with NotFound for an overflowing correction and NegativeExtra.
-EndRecordSearch findEndRecord(ArchiveInput& input, EndRecordLocation& out);
+[[nodiscard]] EndRecordSearch findEndRecord(ArchiveInput& input, EndRecordLocation& out);
 
 enum class CentralStart {
   AtExtraBytes,    // "PK" 01 02 at the directory offset + the extra bytes
@@ -57,6 +57,6 @@ enum class CentralStart {
 };
 
 // The central-header check of the prefix correction; updates loc.extraBytes.
-CentralStart checkCentralStart(ArchiveInput& input, EndRecordLocation& loc);
+[[nodiscard]] CentralStart checkCentralStart(ArchiveInput& input, EndRecordLocation& loc);
 
 }  // namespace vz::engine

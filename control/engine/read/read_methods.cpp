@@ -24,10 +24,10 @@ namespace {
 // The most comment bytes a comment method reads (the input block).
 constexpr size_t kCommentReadLimit = 24576;
 
-// Opens the archive and finds its end record: the search's status, or 2
-// when the archive cannot be opened.
-int16_t openAndLocate(DirectoryReader& reader, const std::string& zipName) {
-  if (!reader.open(zipName)) return kCannotOpen;
+// Opens the archive and finds its end record: the search's status, or
+// CannotOpen when the archive cannot be opened.
+ReadStatus openAndLocate(DirectoryReader& reader, const std::string& zipName) {
+  if (!reader.open(zipName)) return ReadStatus::CannotOpen;
   return reader.locateEndRecord();
 }
 
@@ -35,7 +35,7 @@ int16_t openAndLocate(DirectoryReader& reader, const std::string& zipName) {
 // cannot be read.
 bool readFirstEntry(DirectoryReader& reader) {
   reader.rewind();
-  return reader.hasMoreEntries() && reader.readNextEntry() != kNotZip;
+  return reader.hasMoreEntries() && reader.readNextEntry() != ReadStatus::NotZip;
 }
 
 // Comment bytes as host text, at most maxLength bytes. cut: the bytes are
@@ -56,7 +56,9 @@ std::string commentText(std::string_view raw, bool cut, int maxLength) {
 bool findEntryByName(DirectoryReader& reader, const std::string& mask, CentralHeader& header, int64_t& commentOffset) {
   const std::string wanted = toUpper(mask);
   bool found = false;
-  reader.walk({}, [&](const CentralEntry& e) {
+  // The walk's status is not needed: a directory that cannot be read to its
+  // end, or a cut name, only means the entry was not found before it.
+  (void)reader.walk({}, [&](const CentralEntry& e) {
     if (e.name != wanted) return true;
     header = e.header;
     commentOffset = e.commentOffset;
@@ -68,10 +70,10 @@ bool findEntryByName(DirectoryReader& reader, const std::string& mask, CentralHe
 
 }  // namespace
 
-int16_t isZipFileQuick(UnzipState& st, const std::string& zipName) {
+ReadStatus isZipFileQuick(UnzipState& st, const std::string& zipName) {
   DirectoryReader reader(st);
-  int16_t status = openAndLocate(reader, zipName);
-  if (status == kCorrected) status = kOk;
+  ReadStatus status = openAndLocate(reader, zipName);
+  if (status == ReadStatus::Corrected) status = ReadStatus::Ok;
   st.status = status;
   return status;
 }
@@ -154,15 +156,15 @@ double getTotalSize(UnzipState& st, const std::string& zipName, bool originalSiz
   st.status = openAndLocate(reader, zipName);
   if (!isReadable(st.status)) return 0;
   double sum = 0;
-  const int16_t walked = reader.walk({}, [&](const CentralEntry& e) {
+  const ReadStatus walked = reader.walk({}, [&](const CentralEntry& e) {
     sum += originalSize ? e.header.uncompressedSize : e.header.compressedSize;
     return true;
   });
-  if (walked == kNotZip) {
+  if (walked == ReadStatus::NotZip) {
     st.status = walked;
     return 0;
   }
-  if (walked != kOk) st.status = walked;
+  if (walked != ReadStatus::Ok) st.status = walked;
   return std::floor(sum / 1024.0 + 0.5);
 }
 
@@ -172,11 +174,11 @@ bool isFileInZip(UnzipState& st, const std::string& zipName, const std::string& 
   if (!isReadable(st.status)) return false;
   const std::string wanted = toUpper(mask);
   bool found = false;
-  const int16_t walked = reader.walk({}, [&](const CentralEntry& e) {
+  const ReadStatus walked = reader.walk({}, [&](const CentralEntry& e) {
     found = maskMatches(e.name, wanted);
     return !found;
   });
-  if (walked != kOk) st.status = walked;
+  if (walked != ReadStatus::Ok) st.status = walked;
   return found;
 }
 

@@ -8,13 +8,19 @@
 #include <cstdint>
 #include <string>
 
+#include "control/engine/common/status.h"
 #include "control/engine/common/unzip_state.h"
 
 namespace vz::engine {
 
-// 0 readable, 17 readable with data in front, 2 cannot open, else the
-// end-record search's code (3: not a ZIP).
-int16_t isZipFileQuick(UnzipState& st, const std::string& zipName);
+// Which results are statuses: isZipFileQuick returns a ReadStatus; every
+// other function returns a value (a version, a disk number, a count, a
+// size, a comment, a match), with the value given below for an unreadable
+// archive, and leaves the read status in st.status.
+
+// Ok readable, PrefixData readable with data in front, CannotOpen, else the
+// end-record search's code (NotZip). Corrected is reported as Ok.
+[[nodiscard]] ReadStatus isZipFileQuick(UnzipState& st, const std::string& zipName);
 // High byte of version-made-by of the first central entry: 0..8 and 11 as
 // they are, everything else 9; 9 when unreadable.
 int16_t getMadeUnder(UnzipState& st, const std::string& zipName);

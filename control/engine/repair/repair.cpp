@@ -28,9 +28,9 @@ RepairStatus rebuild(const RepairSession& session, const std::string& zipName, c
   options.rebuild = true;
   options.notifyWindow = session.window;
   options.pump = session.pump;
-  const int16_t loaded = loadCatalogue(zipName, options, cat);
-  if (loaded == kCatalogueNoMemory) return RepairStatus::NoMemory;
-  if (loaded != 0) return RepairStatus::ScanFailed;
+  const CatalogueStatus loaded = loadCatalogue(zipName, options, cat);
+  if (loaded == CatalogueStatus::NoMemory) return RepairStatus::NoMemory;
+  if (loaded != CatalogueStatus::Ok) return RepairStatus::ScanFailed;
 
   File src;
   if (!src.open(target.native, File::Mode::Read)) return RepairStatus::IoError;

@@ -66,7 +66,7 @@ std::string maskFolder(const std::string& mask) {
 // stored relative to the mask's folder).
 void clearArchiveFlags(const std::string& archive, const std::string& folder) {
   LoadedCatalogue cat;
-  if (loadCatalogue(archive, CatalogueOptions{}, cat) != 0) return;
+  if (loadCatalogue(archive, CatalogueOptions{}, cat) != CatalogueStatus::Ok) return;
   for (const ArchiveEntry* e = cat.entries.first(); e; e = e->next.get()) {
     const std::string path = joinPath(folder, e->displayName);
     if (const std::optional<uint32_t> a = getFileAttributes(path); a && (*a & kAttrArchive))
@@ -163,9 +163,9 @@ RestoreStatus restoreFiles(UnzipState& st, const SpanSession& session, const Res
   const std::optional<int64_t> size = fileSize(joined);
   if (!size) return RestoreStatus::NoArchive;
   notify(session.window, session.pump, kNotifyRestoreZipDone, 0, static_cast<LParam>(*size));
-  const int16_t x = unzipFiles(st, joined, "*.*", request.destination, true, request.overwriteMode);
+  const ReadStatus x = unzipFiles(st, joined, "*.*", request.destination, true, request.overwriteMode);
   removeFile(joined);
-  if (x != 0) return restoreExtractFailed(x);
+  if (x != ReadStatus::Ok) return restoreExtractFailed(x);
   return RestoreStatus::Ok;
 }
 

@@ -68,8 +68,8 @@ constexpr RestoreStatus restoreJoinFailed(JoinStatus s) {
   return static_cast<RestoreStatus>(statusCode(RestoreStatus::JoinFailedBase) + statusCode(s));
 }
 // Restore: 40 + the extraction's result (the read side's number).
-constexpr RestoreStatus restoreExtractFailed(int16_t extraction) {
-  return static_cast<RestoreStatus>(statusCode(RestoreStatus::ExtractFailedBase) + extraction);
+constexpr RestoreStatus restoreExtractFailed(ReadStatus extraction) {
+  return static_cast<RestoreStatus>(statusCode(RestoreStatus::ExtractFailedBase) + statusCode(extraction));
 }
 
 // Printed as the number (logs and test messages).

@@ -51,7 +51,8 @@ WriteStatus setGlobalComment(WriteEngine& engine, const std::string& zipName, co
     if (!text) return WriteStatus::CommentTooLong;
     const ArchiveTarget target = describeTarget(zipName);
     LoadedCatalogue catalogue;
-    if (const int16_t s = loadCatalogue(zipName, {}, catalogue); s != 0) return writeStatusOfLoader(s);
+    if (const CatalogueStatus s = loadCatalogue(zipName, {}, catalogue); s != CatalogueStatus::Ok)
+      return writeStatusOfLoader(s);
     if (!target.exists) return WriteStatus::IoError;  // no archive to comment
     return rewriteArchive(
         engine, zipName, target, catalogue, [](const ArchiveEntry&) { return EntryPlan{}; }, *text);
@@ -72,7 +73,8 @@ WriteStatus setLocalComment(WriteEngine& engine, const std::string& zipName, con
     if (!text) return WriteStatus::CommentTooLong;
     const ArchiveTarget target = describeTarget(zipName);
     LoadedCatalogue catalogue;
-    if (const int16_t s = loadCatalogue(zipName, {}, catalogue); s != 0) return writeStatusOfLoader(s);
+    if (const CatalogueStatus s = loadCatalogue(zipName, {}, catalogue); s != CatalogueStatus::Ok)
+      return writeStatusOfLoader(s);
     size_t marked = 0;
     for (ArchiveEntry* e = catalogue.entries.first(); e; e = e->next.get()) {
       e->mark = entryMatches(*e, m) ? 1 : 0;

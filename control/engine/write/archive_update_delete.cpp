@@ -66,7 +66,8 @@ template <class Selects>
 WriteStatus deleteEntries(WriteEngine& engine, const std::string& zipName, Selects selects) {
   const ArchiveTarget target = describeTarget(zipName);
   LoadedCatalogue catalogue;
-  if (const int16_t s = loadCatalogue(zipName, {}, catalogue); s != 0) return writeStatusOfLoader(s);
+  if (const CatalogueStatus s = loadCatalogue(zipName, {}, catalogue); s != CatalogueStatus::Ok)
+    return writeStatusOfLoader(s);
   size_t marked = 0;
   for (ArchiveEntry* e = catalogue.entries.first(); e; e = e->next.get()) {
     e->mark = selects(*e) ? 1 : 0;

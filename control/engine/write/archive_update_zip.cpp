@@ -42,7 +42,8 @@ class ZipRun {
     if (req_.zipName.empty() || req_.mask.empty()) return WriteStatus::NothingToDo;
     engine_.setCompressionMode(engine_.compressionMode);
     const ArchiveTarget target = describeTarget(req_.zipName);
-    if (const int16_t s = loadCatalogue(req_.zipName, {}, catalogue_); s != 0) return writeStatusOfLoader(s);
+    if (const CatalogueStatus s = loadCatalogue(req_.zipName, {}, catalogue_); s != CatalogueStatus::Ok)
+      return writeStatusOfLoader(s);
 
     SelectOptions so;
     so.mask = splitMask(req_.mask);

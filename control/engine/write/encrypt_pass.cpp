@@ -42,8 +42,8 @@ class Pass {
   EncryptStatus run() {
     const ArchiveTarget target = describeTarget(zipName_);
     LoadedCatalogue catalogue;
-    if (const int16_t s = loadCatalogue(zipName_, {}, catalogue); s != 0)
-      return s == kCatalogueNoMemory ? EncryptStatus::NoMemory : EncryptStatus::BadArchive;
+    if (const CatalogueStatus s = loadCatalogue(zipName_, {}, catalogue); s != CatalogueStatus::Ok)
+      return s == CatalogueStatus::NoMemory ? EncryptStatus::NoMemory : EncryptStatus::BadArchive;
     const bool any = std::any_of(catalogue.byName.begin(), catalogue.byName.end(),
                                  [](const ArchiveEntry* e) { return needsEncrypting(*e); });
     if (!any) return EncryptStatus::NothingToDo;

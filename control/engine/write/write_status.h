@@ -16,10 +16,10 @@
 // number, at the boundary where the control returns it to its caller.
 #pragma once
 
-#include <concepts>
 #include <cstdint>
 #include <ostream>
-#include <type_traits>
+
+#include "control/engine/common/status.h"  // statusCode(), CatalogueStatus
 
 namespace vz::engine {
 
@@ -60,20 +60,13 @@ enum class EncryptStatus : int16_t {
   DiskFull = 16,    // no room on the temporary or the target disk
 };
 
-// The number of a result, as the control hands it to its caller.
-template <class E>
-  requires std::is_enum_v<E> && std::same_as<std::underlying_type_t<E>, int16_t>
-constexpr int16_t statusCode(E status) {
-  return static_cast<int16_t>(status);
-}
-
 // The same number in the family of the operation that passes it on.
 constexpr WriteStatus writeStatusOf(BuildStatus s) { return static_cast<WriteStatus>(s); }
 constexpr WriteStatus writeStatusOf(PlaceStatus s) { return static_cast<WriteStatus>(s); }
 constexpr PlaceStatus placeStatusOf(BuildStatus s) { return static_cast<PlaceStatus>(s); }
 // The catalogue loader's result (catalogue.h: 0, 4 or 5, the numbers of the
 // write operations).
-constexpr WriteStatus writeStatusOfLoader(int16_t loaded) { return static_cast<WriteStatus>(loaded); }
+constexpr WriteStatus writeStatusOfLoader(CatalogueStatus loaded) { return static_cast<WriteStatus>(loaded); }
 
 // Printed as the number (logs and test messages).
 inline std::ostream& operator<<(std::ostream& os, BuildStatus s) { return os << statusCode(s); }

@@ -69,7 +69,7 @@ TEST_F(ExtractFaults, PasswordPassingTheHeaderCheckByChanceIsAskedAgain) {
 
   // Extraction: the prompt with the retry text, then the right password.
   prompts.password = {{PasswordAnswer::Retry, "right"}};
-  EXPECT_EQ(unzip(zip, file("out")), 0);
+  EXPECT_EQ(unzip(zip, file("out")), ReadStatus::Ok);
   ASSERT_EQ(prompts.passwordAsked.size(), 1u);
   EXPECT_EQ(prompts.passwordAsked[0].entryName, "SECRET.BIN");
   EXPECT_FALSE(prompts.passwordAsked[0].firstAttempt);
@@ -86,7 +86,7 @@ TEST_F(ExtractFaults, PasswordPassingTheHeaderCheckByChanceIsAskedAgain) {
   prompts.passwordAsked.clear();
   recorder.events.clear();
   prompts.password = {{PasswordAnswer::Retry, "right"}};
-  EXPECT_EQ(engine::testArchive(st, zip), 0);
+  EXPECT_EQ(engine::testArchive(st, zip), ReadStatus::Ok);
   ASSERT_EQ(prompts.passwordAsked.size(), 1u);
   EXPECT_FALSE(prompts.passwordAsked[0].firstAttempt);
   EXPECT_EQ(recorder.of(engine::kNotifyTest), (std::vector<DriverEvent>{{engine::kNotifyTest, 0, "SECRET.BIN"},
@@ -96,15 +96,15 @@ TEST_F(ExtractFaults, PasswordPassingTheHeaderCheckByChanceIsAskedAgain) {
   // Bypassed: skipped, and no damaged file stays behind.
   st.password.clear();
   prompts.password = {{PasswordAnswer::Bypass, ""}};
-  EXPECT_EQ(unzip(zip, file("bypassed")), engine::kSkipped);
+  EXPECT_EQ(unzip(zip, file("bypassed")), ReadStatus::Skipped);
   EXPECT_EQ(treeOf(file("bypassed")), (std::map<std::string, std::string>{{"PLAIN.TXT", "plain"}}));
   // Not asked (asking off, or Never answered earlier): skipped like a
   // password the header check refuses, not a CRC failure.
   st.askPassword = false;
   st.passwordAnswer = engine::kPasswordUnset;
-  EXPECT_EQ(unzip(zip, file("unasked")), engine::kSkipped);
+  EXPECT_EQ(unzip(zip, file("unasked")), ReadStatus::Skipped);
   EXPECT_EQ(treeOf(file("unasked")), (std::map<std::string, std::string>{{"PLAIN.TXT", "plain"}}));
-  EXPECT_EQ(engine::testArchive(st, zip), engine::kSkipped);
+  EXPECT_EQ(engine::testArchive(st, zip), ReadStatus::Skipped);
   EXPECT_TRUE(testFilesLeft().empty());
 }
 
@@ -136,7 +136,7 @@ TEST_P(ExtractFaultShapes, ExtractAndFullTestSucceed) {
   ZipBuilder b;
   b.entries = c.entries;
   const std::string zip = archive(b);
-  EXPECT_EQ(unzip(zip, file("out")), 0);
+  EXPECT_EQ(unzip(zip, file("out")), ReadStatus::Ok);
   EXPECT_EQ(treeOf(file("out")), c.files);
   for (const std::string& folder : c.folders) EXPECT_TRUE(fs::is_directory(file("out/" + folder))) << folder;
   // The events name the entries as the files are named.
@@ -145,10 +145,10 @@ TEST_P(ExtractFaultShapes, ExtractAndFullTestSucceed) {
   EXPECT_EQ(namesOf(recorder.of(engine::kNotifyOpenFile)), names);
 
   recorder.events.clear();
-  EXPECT_EQ(engine::testArchive(st, zip), 0);
+  EXPECT_EQ(engine::testArchive(st, zip), ReadStatus::Ok);
   EXPECT_EQ(namesOf(recorder.of(engine::kNotifyTest)), names);
   // Into one file, paths dropped: no entry is skipped either.
-  EXPECT_EQ(engine::unzipToFile(st, zip, "*.*", file("one.bin")), 0);
+  EXPECT_EQ(engine::unzipToFile(st, zip, "*.*", file("one.bin")), ReadStatus::Ok);
 }
 
 TestEntry withAttributes(TestEntry e, uint32_t attributes, uint16_t madeBy) {

@@ -50,7 +50,8 @@ class PeerExtract : public ExtractTest {
   }
 
   // Extracts zip with the driver and with unzip and compares the results.
-  void expectSameAsUnzip(const std::string& zip, const std::string& password = "", int16_t want = 0) {
+  void expectSameAsUnzip(const std::string& zip, const std::string& password = "",
+                         ReadStatus want = ReadStatus::Ok) {
     SCOPED_TRACE(zip);
     const std::string ours = file("ours"), theirs = file("theirs");
     fs::remove_all(ours);
@@ -95,7 +96,7 @@ TEST_F(PeerExtract, ZipAtEveryLevel) {
     expectSameAsUnzip(file(name));
     expectTimesAndAttributes();
     EXPECT_TRUE(fs::is_directory(file("ours/EMPTYDIR")));
-    EXPECT_EQ(engine::testArchive(st, file(name)), 0);
+    EXPECT_EQ(engine::testArchive(st, file(name)), ReadStatus::Ok);
   }
 }
 
@@ -105,7 +106,7 @@ TEST_F(PeerExtract, ZipEncryptedAndWithoutFolderEntries) {
   expectSameAsUnzip(file("e.zip"), "secret");
   expectTimesAndAttributes();
   st.password = "secret";
-  EXPECT_EQ(engine::testArchive(st, file("e.zip")), 0);
+  EXPECT_EQ(engine::testArchive(st, file("e.zip")), ReadStatus::Ok);
 
   ASSERT_TRUE(zipSources({"-D"}, "d.zip"));
   expectSameAsUnzip(file("d.zip"));
@@ -141,7 +142,7 @@ TEST_F(PeerExtract, PythonStoredDeflatedAndStreamed) {
   for (const char* name : {"py0.zip", "py8.zip", "stream.zip"}) {
     expectSameAsUnzip(file(name));
     expectTimesAndAttributes(false);  // zipfile keeps no DOS attributes
-    EXPECT_EQ(engine::testArchive(st, file(name)), 0);
+    EXPECT_EQ(engine::testArchive(st, file(name)), ReadStatus::Ok);
   }
   // The streamed archive really has the shape of a data descriptor entry.
   const std::string bytes = readText(file("stream.zip"));
@@ -158,7 +159,7 @@ TEST_F(PeerExtract, ArchiveBehindAProgram) {
   sfx.insert(sfx.end(), zip.begin(), zip.end());
   writeFile(file("sfx.zip"), sfx);
   expectSameAsUnzip(file("sfx.zip"));
-  EXPECT_EQ(engine::testArchive(st, file("sfx.zip")), engine::kPrefixData);
+  EXPECT_EQ(engine::testArchive(st, file("sfx.zip")), ReadStatus::PrefixData);
 }
 
 TEST_F(PeerExtract, LegacyMethodsOfTheSamples) {
@@ -175,12 +176,12 @@ TEST_F(PeerExtract, LegacyMethodsOfTheSamples) {
     const std::string zip = c + "/sc-Zip.reduce" + std::to_string(factor) + ".zip";
     SCOPED_TRACE(zip);
     recorder.events.clear();
-    EXPECT_EQ(engine::testArchive(st, zip), 0);
+    EXPECT_EQ(engine::testArchive(st, zip), ReadStatus::Ok);
     const auto tests = recorder.of(engine::kNotifyTest);
     EXPECT_EQ(tests.size(), 3u);
     for (const DriverEvent& e : tests) EXPECT_EQ(e.w, 0u);
     fs::remove_all(file("reduced"));
-    EXPECT_EQ(unzip(zip, file("reduced")), 0);
+    EXPECT_EQ(unzip(zip, file("reduced")), ReadStatus::Ok);
     EXPECT_EQ(treeOf(file("reduced")).size(), 3u);
   }
 }

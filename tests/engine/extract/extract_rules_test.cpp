@@ -54,23 +54,23 @@ class ExtractRules : public ExtractTest {
 
 TEST_F(ExtractRules, MasksSelectEntries) {
   const std::string zip = threeFiles();
-  EXPECT_EQ(unzip(zip, file("all")), 0);
+  EXPECT_EQ(unzip(zip, file("all")), ReadStatus::Ok);
   EXPECT_EQ(treeOf(file("all")).size(), 4u);
-  EXPECT_EQ(unzip(zip, file("exact"), "readme.txt"), 0);
+  EXPECT_EQ(unzip(zip, file("exact"), "readme.txt"), ReadStatus::Ok);
   EXPECT_EQ(treeOf(file("exact")), (std::map<std::string, std::string>{{"README.TXT", "root readme"}}));
-  EXPECT_EQ(unzip(zip, file("wild"), "*.TXT"), 0);
+  EXPECT_EQ(unzip(zip, file("wild"), "*.TXT"), ReadStatus::Ok);
   EXPECT_EQ(treeOf(file("wild")).size(), 3u);
-  EXPECT_EQ(unzip(zip, file("sub"), "SUB\\*.*"), 0);
+  EXPECT_EQ(unzip(zip, file("sub"), "SUB\\*.*"), ReadStatus::Ok);
   EXPECT_EQ(treeOf(file("sub")).size(), 2u);
-  EXPECT_EQ(unzip(zip, file("none"), "NOTHERE.TXT"), 0);
+  EXPECT_EQ(unzip(zip, file("none"), "NOTHERE.TXT"), ReadStatus::Ok);
   EXPECT_FALSE(fs::exists(file("none/README.TXT")));
   // Drop paths: every file into the destination itself, ":" as "_".
   ZipBuilder b;
   b.entries = {entry("A/B/C:D.TXT", "cd")};
-  EXPECT_EQ(unzip(archive(b, "c.zip"), file("flat"), "", false), 0);
+  EXPECT_EQ(unzip(archive(b, "c.zip"), file("flat"), "", false), ReadStatus::Ok);
   EXPECT_EQ(treeOf(file("flat")), (std::map<std::string, std::string>{{"C_D.TXT", "cd"}}));
-  EXPECT_EQ(engine::unzipFiles(st, zip, std::string(1024, '*'), file("long"), true, 1), engine::kMaskTooLong);
-  EXPECT_EQ(engine::unzipFiles(st, zip, std::string(1023, '*'), file("long"), true, 1), 0);
+  EXPECT_EQ(engine::unzipFiles(st, zip, std::string(1024, '*'), file("long"), true, 1), ReadStatus::MaskTooLong);
+  EXPECT_EQ(engine::unzipFiles(st, zip, std::string(1023, '*'), file("long"), true, 1), ReadStatus::Ok);
 }
 
 TEST_F(ExtractRules, OverwriteModesAndTheTimeRule) {
@@ -86,14 +86,18 @@ TEST_F(ExtractRules, OverwriteModesAndTheTimeRule) {
     int mode;
     std::time_t disk;
     const char* want;
-    int16_t status;
+    ReadStatus status;
   };
   const std::time_t t = entryTime();
   const Case cases[] = {
-      {0, t - 100, "old", 10},         {1, t + 100, "root readme", 0}, {3, t - 100, "root readme", 0},
-      {3, t + 100, "old", 10},         {3, t, "old", 10},  // equal times: the disk copy counts as newer
-      {3, t - 1, "old", 10},           // an odd disk second rounds up to the entry's
-      {3, t - 2, "root readme", 0},    {7, t - 100, "old", 10},  // an unknown mode never overwrites
+      {0, t - 100, "old", ReadStatus::Skipped},
+      {1, t + 100, "root readme", ReadStatus::Ok},
+      {3, t - 100, "root readme", ReadStatus::Ok},
+      {3, t + 100, "old", ReadStatus::Skipped},
+      {3, t, "old", ReadStatus::Skipped},          // equal times: the disk copy counts as newer
+      {3, t - 1, "old", ReadStatus::Skipped},      // an odd disk second rounds up to the entry's
+      {3, t - 2, "root readme", ReadStatus::Ok},
+      {7, t - 100, "old", ReadStatus::Skipped},    // an unknown mode never overwrites
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.mode << " " << c.disk - t);
@@ -109,7 +113,7 @@ TEST_F(ExtractRules, ReplaceQuestionAnswers) {
   const std::string out = file("out");
   auto prepare = [&] {
     fs::remove_all(out);
-    EXPECT_EQ(unzip(zip, out), 0);
+    EXPECT_EQ(unzip(zip, out), ReadStatus::Ok);
     for (const auto& [name, data] : treeOf(out)) {
       writeFile(out + "/" + name, "old");
       setTime(out + "/" + name, entryTime() + 100);
@@ -119,7 +123,7 @@ TEST_F(ExtractRules, ReplaceQuestionAnswers) {
   // Always in the first question answers every later one.
   prepare();
   prompts.replace = {ReplaceAnswer::Always};
-  EXPECT_EQ(unzip(zip, out, "", true, 2), 0);
+  EXPECT_EQ(unzip(zip, out, "", true, 2), ReadStatus::Ok);
   EXPECT_EQ(prompts.replaceAsked.size(), 1u);
   EXPECT_EQ(prompts.replaceAsked[0].path, out + "/README.TXT");
   EXPECT_FALSE(prompts.replaceAsked[0].archiveNewer);
@@ -128,7 +132,7 @@ TEST_F(ExtractRules, ReplaceQuestionAnswers) {
   // Never: nothing replaced, one question.
   prepare();
   prompts.replace = {ReplaceAnswer::Never};
-  EXPECT_EQ(unzip(zip, out, "", true, 2), 10);
+  EXPECT_EQ(unzip(zip, out, "", true, 2), ReadStatus::Skipped);
   EXPECT_EQ(prompts.replaceAsked.size(), 1u);
   EXPECT_EQ(engine::unzipGetReplaceFlag(st), 0);
   EXPECT_EQ(readText(out + "/NOTES.TXT"), "old");
@@ -137,7 +141,7 @@ TEST_F(ExtractRules, ReplaceQuestionAnswers) {
   prompts.replace = {ReplaceAnswer::Yes, ReplaceAnswer::No, ReplaceAnswer::Rename, ReplaceAnswer::Yes,
                      ReplaceAnswer::Rename};
   prompts.rename = {std::nullopt, std::string("renamed.txt")};
-  EXPECT_EQ(unzip(zip, out, "", true, 2), 10);
+  EXPECT_EQ(unzip(zip, out, "", true, 2), ReadStatus::Skipped);
   EXPECT_EQ(prompts.replaceAsked.size(), 5u);
   EXPECT_EQ(prompts.renameAsked, (std::vector<std::string>{"DATA.BIN", "NOTES.TXT"}));
   EXPECT_EQ(engine::unzipGetReplaceFlag(st), 2);
@@ -149,7 +153,7 @@ TEST_F(ExtractRules, ReplaceQuestionAnswers) {
   // Without prompts the question is answered Never.
   prepare();
   st.prompts = nullptr;
-  EXPECT_EQ(unzip(zip, out, "", true, 2), 10);
+  EXPECT_EQ(unzip(zip, out, "", true, 2), ReadStatus::Skipped);
   EXPECT_EQ(engine::unzipGetReplaceFlag(st), 0);
 }
 
@@ -159,19 +163,19 @@ TEST_F(ExtractRules, PasswordQuestionAnswers) {
                entry("C.TXT", "plain")};
   const std::string zip = archive(b);
   // Asking off and no password: skipped without a question.
-  EXPECT_EQ(unzip(zip, file("o1")), 10);
+  EXPECT_EQ(unzip(zip, file("o1")), ReadStatus::Skipped);
   EXPECT_EQ(treeOf(file("o1")).size(), 1u);
   EXPECT_TRUE(prompts.passwordAsked.empty());
   // The right password given: no question.
   st.password = "right";
-  EXPECT_EQ(unzip(zip, file("o2")), 0);
+  EXPECT_EQ(unzip(zip, file("o2")), ReadStatus::Ok);
   EXPECT_EQ(readText(file("o2/A.TXT")), "alpha");
-  EXPECT_EQ(engine::testArchive(st, zip), 0);
+  EXPECT_EQ(engine::testArchive(st, zip), ReadStatus::Ok);
   // Asked: a wrong try, then the right one, which serves the next entry too.
   st.password.clear();
   st.askPassword = true;
   prompts.password = {{PasswordAnswer::Retry, "wrong"}, {PasswordAnswer::Retry, "right"}};
-  EXPECT_EQ(unzip(zip, file("o3")), 0);
+  EXPECT_EQ(unzip(zip, file("o3")), ReadStatus::Ok);
   ASSERT_EQ(prompts.passwordAsked.size(), 2u);
   EXPECT_EQ(prompts.passwordAsked[0].entryName, "A.TXT");
   EXPECT_TRUE(prompts.passwordAsked[0].firstAttempt);
@@ -184,10 +188,10 @@ TEST_F(ExtractRules, PasswordQuestionAnswers) {
   st.passwordAnswer = 0;
   prompts.passwordAsked.clear();
   prompts.password = {{PasswordAnswer::Bypass, ""}, {PasswordAnswer::Never, ""}};
-  EXPECT_EQ(unzip(zip, file("o4")), 10);
+  EXPECT_EQ(unzip(zip, file("o4")), ReadStatus::Skipped);
   EXPECT_EQ(prompts.passwordAsked.size(), 2u);
   EXPECT_FALSE(prompts.passwordAsked[0].firstAttempt);  // "bad" was rejected
-  EXPECT_EQ(engine::testArchive(st, zip), 10);          // the skip-all answer lasts
+  EXPECT_EQ(engine::testArchive(st, zip), ReadStatus::Skipped);          // the skip-all answer lasts
   EXPECT_EQ(prompts.passwordAsked.size(), 2u);
 }
 
@@ -199,26 +203,26 @@ TEST_F(ExtractRules, DirectoryEntriesSkippedAndDamagedEntries) {
   b.entries[3].versionNeeded = 0x15;  // needs 2.1
   b.entries[4].crc = 0x12345678;      // damaged
   b.entries[5].versionNeeded = 0x0214;
-  EXPECT_EQ(unzip(archive(b), file("out")), 5);
+  EXPECT_EQ(unzip(archive(b), file("out")), ReadStatus::CrcError);
   EXPECT_EQ(treeOf(file("out")), (std::map<std::string, std::string>{{"DOCS/A.TXT", "a"}, {"D.TXT", "d"}}));
   const auto closes = recorder.of(engine::kNotifyCloseFile);
   ASSERT_EQ(closes.size(), 2u);
   EXPECT_EQ(closes[1], (DriverEvent{engine::kNotifyCloseFile, 0, "D.TXT"}));
   // Without the damaged entry: only skips, so 10; the directory entry alone is 0.
   b.entries.erase(b.entries.begin() + 4);
-  EXPECT_EQ(unzip(archive(b), file("out2")), 10);
+  EXPECT_EQ(unzip(archive(b), file("out2")), ReadStatus::Skipped);
   b.entries.resize(1);
-  EXPECT_EQ(unzip(archive(b), file("out3")), 0);
+  EXPECT_EQ(unzip(archive(b), file("out3")), ReadStatus::Ok);
   EXPECT_TRUE(fs::is_directory(file("out3/DOCS")));
   // A directory entry carrying data is a folder all the same (not skipped).
   b.entries[0].data = "x";
-  EXPECT_EQ(unzip(archive(b), file("out4")), 0);
+  EXPECT_EQ(unzip(archive(b), file("out4")), ReadStatus::Ok);
   EXPECT_TRUE(fs::is_directory(file("out4/DOCS")));
   // A bad local header: 3 for that entry, the others go on.
   ZipBuilder c;
   c.entries = {entry("A.TXT", "a"), entry("B.TXT", "b")};
   c.entries[0].localOffset = 5;
-  EXPECT_EQ(unzip(archive(c), file("out5")), 3);
+  EXPECT_EQ(unzip(archive(c), file("out5")), ReadStatus::NotZip);
   EXPECT_EQ(readText(file("out5/B.TXT")), "b");
 }
 
@@ -227,24 +231,24 @@ TEST_F(ExtractRules, ReadOnlyFilesAndUnzipToFile) {
   b.entries = {entry("A.TXT", "new a"), entry("SUB/B.TXT", "new b")};
   b.entries[0].externalAttributes = 0x21;  // read-only, archive
   const std::string zip = archive(b);
-  EXPECT_EQ(unzip(zip, file("out")), 0);
+  EXPECT_EQ(unzip(zip, file("out")), ReadStatus::Ok);
   EXPECT_EQ(*getFileAttributes(file("out/A.TXT")) & kAttrReadOnly, kAttrReadOnly);
   EXPECT_EQ(mtimeOf(file("out/A.TXT")), entryTime());
   writeFile(file("out/SUB/B.TXT"), "old");
   // A read-only file is replaced only with erase-read-only.
   st.eraseReadOnly = false;
-  EXPECT_EQ(unzip(zip, file("out")), 10);
+  EXPECT_EQ(unzip(zip, file("out")), ReadStatus::Skipped);
   st.eraseReadOnly = true;
   b.entries[0].externalAttributes = 0x20;
-  EXPECT_EQ(unzip(archive(b), file("out")), 0);
+  EXPECT_EQ(unzip(archive(b), file("out")), ReadStatus::Ok);
   EXPECT_EQ(*getFileAttributes(file("out/A.TXT")) & kAttrReadOnly, 0u);
 
   // UnzipToFile: every selected entry into one file, its name upper-cased.
-  EXPECT_EQ(engine::unzipToFile(st, zip, "SUB\\B.TXT", file("one.txt")), 0);
+  EXPECT_EQ(engine::unzipToFile(st, zip, "SUB\\B.TXT", file("one.txt")), ReadStatus::Ok);
   EXPECT_EQ(readText(file("ONE.TXT")), "new b");
-  EXPECT_EQ(engine::unzipToFile(st, zip, "*.*", file("one.txt")), 0);
+  EXPECT_EQ(engine::unzipToFile(st, zip, "*.*", file("one.txt")), ReadStatus::Ok);
   EXPECT_EQ(readText(file("ONE.TXT")), "new b");  // the last entry wins
-  EXPECT_EQ(engine::unzipToFile(st, zip, "A.TXT", file("missing/one.txt")), engine::kNotCreated);
+  EXPECT_EQ(engine::unzipToFile(st, zip, "A.TXT", file("missing/one.txt")), ReadStatus::NotCreated);
 }
 
 TEST_F(ExtractRules, EventsOfARun) {
@@ -252,7 +256,7 @@ TEST_F(ExtractRules, EventsOfARun) {
   ZipBuilder b;
   b.entries = {entry("BIG.TXT", big), entry("SMALL.TXT", "s")};
   const std::string zip = archive(b);
-  EXPECT_EQ(unzip(zip, file("out")), 0);
+  EXPECT_EQ(unzip(zip, file("out")), ReadStatus::Ok);
   const std::vector<DriverEvent> want = {
       {engine::kNotifyOpenFile, 0, "BIG.TXT"},    {engine::kNotifyExpanding, 0, "BIG.TXT"},
       {engine::kNotifyExpanding, 40, "BIG.TXT"},  {engine::kNotifyExpanding, 100, "BIG.TXT"},
@@ -262,7 +266,7 @@ TEST_F(ExtractRules, EventsOfARun) {
   EXPECT_EQ(recorder.events, want);
   // The test run: no ZNExpanding, a ZNTest per entry.
   recorder.events.clear();
-  EXPECT_EQ(engine::testArchive(st, zip), 0);
+  EXPECT_EQ(engine::testArchive(st, zip), ReadStatus::Ok);
   EXPECT_EQ(recorder.events.size(), 6u);
   EXPECT_TRUE(recorder.of(engine::kNotifyExpanding).empty());
   EXPECT_EQ(recorder.of(engine::kNotifyTest).size(), 2u);
@@ -271,7 +275,7 @@ TEST_F(ExtractRules, EventsOfARun) {
   // No notification window: no events.
   recorder.events.clear();
   st.notifyWindow = 0;
-  EXPECT_EQ(unzip(zip, file("out2")), 0);
+  EXPECT_EQ(unzip(zip, file("out2")), ReadStatus::Ok);
   EXPECT_TRUE(recorder.events.empty());
 }
 
@@ -282,37 +286,37 @@ TEST_F(ExtractRules, CancelFromAnEvent) {
   recorder.onEvent = [&](const DriverEvent& e) {
     if (e.n == engine::kNotifyCloseFile && e.text == "F70.TXT") st.cancel = true;
   };
-  EXPECT_EQ(unzip(zip, file("out")), 10);  // entries were left out
+  EXPECT_EQ(unzip(zip, file("out")), ReadStatus::Skipped);  // entries were left out
   EXPECT_EQ(treeOf(file("out")).size(), 71u);
   st.cancel = false;
   recorder.onEvent = [&](const DriverEvent& e) {
     if (e.n == engine::kNotifyCloseFile && e.text == "F149.TXT") st.cancel = true;
   };
-  EXPECT_EQ(unzip(zip, file("out2")), 0);  // cancelled after the last entry: all done
+  EXPECT_EQ(unzip(zip, file("out2")), ReadStatus::Ok);  // cancelled after the last entry: all done
 }
 
 TEST_F(ExtractRules, ResultsBeforeAnyEntry) {
   const std::string zip = threeFiles();
-  EXPECT_EQ(unzip(file("missing.zip"), file("out")), 6);
-  EXPECT_EQ(engine::testArchive(st, file("missing.zip")), 6);
+  EXPECT_EQ(unzip(file("missing.zip"), file("out")), ReadStatus::TestOpenFailed);
+  EXPECT_EQ(engine::testArchive(st, file("missing.zip")), ReadStatus::TestOpenFailed);
   ASSERT_EQ(::mkfifo(file("fifo.zip").c_str(), 0600), 0);
-  EXPECT_EQ(unzip(file("fifo.zip"), file("out")), 2);
-  EXPECT_EQ(engine::testArchive(st, file("fifo.zip")), 2);
+  EXPECT_EQ(unzip(file("fifo.zip"), file("out")), ReadStatus::CannotOpen);
+  EXPECT_EQ(engine::testArchive(st, file("fifo.zip")), ReadStatus::CannotOpen);
   writeFile(file("junk.zip"), "not an archive at all, nothing to find here");
-  EXPECT_EQ(unzip(file("junk.zip"), file("out")), 5);
-  EXPECT_EQ(engine::testArchive(st, file("junk.zip")), 5);
-  EXPECT_EQ(engine::unzipToFile(st, file("junk.zip"), "", file("x")), 5);
+  EXPECT_EQ(unzip(file("junk.zip"), file("out")), ReadStatus::CrcError);
+  EXPECT_EQ(engine::testArchive(st, file("junk.zip")), ReadStatus::CrcError);
+  EXPECT_EQ(engine::unzipToFile(st, file("junk.zip"), "", file("x")), ReadStatus::CrcError);
   // A destination that cannot be a folder.
   writeFile(file("plain"), "x");
-  EXPECT_EQ(unzip(zip, file("plain/out")), 5);
+  EXPECT_EQ(unzip(zip, file("plain/out")), ReadStatus::CrcError);
   // A folder named like the archive without ".ZIP" opens the archive.
   fs::create_directories(file("T"));
   fs::copy_file(zip, file("T.ZIP"));
-  EXPECT_EQ(unzip(file("T"), file("viaFolder")), 0);
+  EXPECT_EQ(unzip(file("T"), file("viaFolder")), ReadStatus::Ok);
   // A name cut to 1023 bytes is skipped.
   ZipBuilder b;
   b.entries = {entry(std::string(1500, 'N'), "n"), entry("OK.TXT", "ok")};
-  EXPECT_EQ(unzip(archive(b, "long.zip"), file("cut")), 10);
+  EXPECT_EQ(unzip(archive(b, "long.zip"), file("cut")), ReadStatus::Skipped);
   EXPECT_EQ(treeOf(file("cut")).size(), 1u);
 }
 
@@ -326,18 +330,18 @@ TEST_F(ExtractRules, DriveChecks) {
                 "[H:]\nRoot=" + file("small") + "\nType=removable\nCapacity=12\n" +  //
                 "[I:]\nRoot=" + file("fixed") + "\nType=fixed\n");
   ::setenv("VZ_DRIVES", file("drives.ini").c_str(), 1);  // ScopedRoot restores it
-  EXPECT_EQ(unzip(zip, "E:\\OUT"), engine::kCdRomDrive);
-  EXPECT_EQ(unzip(zip, "F:\\OUT"), engine::kDriveNotWritable);
-  EXPECT_EQ(unzip(zip, "G:\\OUT"), engine::kNoFreeSpace);
+  EXPECT_EQ(unzip(zip, "E:\\OUT"), ReadStatus::CdRomDrive);
+  EXPECT_EQ(unzip(zip, "F:\\OUT"), ReadStatus::DriveNotWritable);
+  EXPECT_EQ(unzip(zip, "G:\\OUT"), ReadStatus::NoFreeSpace);
   EXPECT_FALSE(fs::exists(file("cd/OUT")));
   // Room for the first entry only: the run ends with 8 at the second.
-  EXPECT_EQ(unzip(zip, "H:\\OUT"), engine::kWriteFailed);
+  EXPECT_EQ(unzip(zip, "H:\\OUT"), ReadStatus::WriteFailed);
   EXPECT_EQ(treeOf(file("small")), (std::map<std::string, std::string>{{"OUT/README.TXT", "root readme"}}));
-  EXPECT_EQ(unzip(zip, "I:\\OUT"), 0);
+  EXPECT_EQ(unzip(zip, "I:\\OUT"), ReadStatus::Ok);
   EXPECT_EQ(treeOf(file("fixed")).size(), 4u);
   // The test run's temporary files on a CD-ROM drive.
   ::setenv("TMPDIR", file("cd").c_str(), 1);
-  EXPECT_EQ(engine::testArchive(st, zip), engine::kCdRomDrive);
+  EXPECT_EQ(engine::testArchive(st, zip), ReadStatus::CdRomDrive);
 }
 
 }  // namespace

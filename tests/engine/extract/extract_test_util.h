@@ -28,6 +28,7 @@
 namespace vz::test {
 
 namespace fs = std::filesystem;
+using engine::ReadStatus;
 
 // One message the driver sent: its number (the n of WM_USER + n), wParam,
 // and the text at lParam.
@@ -168,8 +169,8 @@ class ExtractTest : public ::testing::Test {
     writeFile(file(name), b.build());
     return file(name);
   }
-  int16_t unzip(const std::string& zip, const std::string& dest, const std::string& mask = "", bool rebuild = true,
-                int mode = 1) {
+  ReadStatus unzip(const std::string& zip, const std::string& dest, const std::string& mask = "", bool rebuild = true,
+                   int mode = 1) {
     return engine::unzipFiles(st, zip, mask, dest, rebuild, mode);
   }
 

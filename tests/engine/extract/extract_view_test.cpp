@@ -36,7 +36,7 @@ class ExtractView : public ExtractTest {
 TEST_F(ExtractView, FilesAreExtractedAndOpened) {
   const std::string folder = file("view");
   EXPECT_TRUE(engine::view(st, zip, "", true, false, folder));
-  EXPECT_EQ(st.status, 0);
+  EXPECT_EQ(st.status, ReadStatus::Ok);
   EXPECT_EQ(treeOf(folder), (std::map<std::string, std::string>{
                                 {"DOC/README.TXT", "readme"}, {"PROG.EXE", "MZ"}, {"UP.TXT", "up"}}));
   const std::vector<std::vector<std::string>> want = {
@@ -57,20 +57,20 @@ TEST_F(ExtractView, DefaultFolderAndSettledResult) {
   EXPECT_EQ(readText(folder + "/PROG.EXE"), "MZ");
   // Nothing selected: nothing to show, FALSE.
   EXPECT_FALSE(engine::view(st, zip, "NONE.TXT", true, false, ""));
-  EXPECT_EQ(st.status, 0);
+  EXPECT_EQ(st.status, ReadStatus::Ok);
   // A viewer that does not start ends the run with 10 and FALSE.
   startWorks = false;
   launched.clear();
   fs::remove_all(folder);
   EXPECT_FALSE(engine::view(st, zip, "", true, false, ""));
-  EXPECT_EQ(st.status, engine::kSkipped);
+  EXPECT_EQ(st.status, ReadStatus::Skipped);
   EXPECT_TRUE(st.cancel);
   EXPECT_EQ(launched.size(), 1u);
   EXPECT_EQ(treeOf(folder).size(), 1u);
   // A missing archive.
   st.cancel = false;
   EXPECT_FALSE(engine::view(st, file("missing.zip"), "", true, false, ""));
-  EXPECT_EQ(st.status, 6);
+  EXPECT_EQ(st.status, ReadStatus::TestOpenFailed);
 }
 
 }  // namespace

@@ -31,10 +31,10 @@ class CatalogueTest : public ::testing::Test {
     test::writeFile(dir_.file(name), bytes);
     return dir_.file(name);
   }
-  int16_t load(const std::string& path, const CatalogueOptions& options = {}) {
+  CatalogueStatus load(const std::string& path, const CatalogueOptions& options = {}) {
     return loadCatalogue(path, options, cat_);
   }
-  int16_t loadBytes(const std::string& bytes, const CatalogueOptions& options = {}) {
+  CatalogueStatus loadBytes(const std::string& bytes, const CatalogueOptions& options = {}) {
     return load(write(bytes), options);
   }
   std::vector<std::string> names() const {
@@ -51,12 +51,12 @@ class CatalogueTest : public ::testing::Test {
     EXPECT_EQ(cat_.count(), r.endRecord().totalEntries);
     EXPECT_EQ(cat_.centralDirectoryStart, static_cast<int64_t>(r.endRecord().directoryOffset) + r.extraBytes());
     ArchiveEntry* e = cat_.entries.first();
-    r.walk({}, [&](const CentralEntry& c) {
+    EXPECT_EQ(r.walk({}, [&](const CentralEntry& c) {
       if (!e) return false;
       EXPECT_EQ(e->centralHeader(), c.header) << e->name;
       e = e->next.get();
       return true;
-    });
+    }), ReadStatus::Ok);
   }
 
   test::ScopedRoot root_;
@@ -85,7 +85,7 @@ TEST_F(CatalogueTest, LoadsArchivesFromZipSevenZipAndPython) {
   test::writeFile(src + "/small.txt", "tiny");
   const std::string viaZip = dir_.file("zip.zip");
   ASSERT_EQ(test::run({"zip", "-q", "-r", viaZip, "docs", "small.txt"}, nullptr, nullptr, src), 0);
-  ASSERT_EQ(load(viaZip), kCatalogueOk);
+  ASSERT_EQ(load(viaZip), CatalogueStatus::Ok);
   EXPECT_EQ(names(), (std::vector<std::string>{"docs/", "docs/readme.txt", "small.txt"}));
   EXPECT_EQ(cat_.prefixCount, 0);
   expectMatchesDirectory(viaZip);
@@ -105,7 +105,7 @@ TEST_F(CatalogueTest, LoadsArchivesFromZipSevenZipAndPython) {
                        "    z.comment = b'the archive'\n",
                        viaPython}),
             0);
-  ASSERT_EQ(load(viaPython), kCatalogueOk);
+  ASSERT_EQ(load(viaPython), CatalogueStatus::Ok);
   EXPECT_EQ(cat_.count(), 2u);
   EXPECT_EQ(cat_.comment, "the archive");
   first = cat_.entries.first();
@@ -119,35 +119,35 @@ TEST_F(CatalogueTest, LoadsArchivesFromZipSevenZipAndPython) {
   if (test::haveProgram("7zz")) {
     const std::string viaSeven = dir_.file("seven.zip");
     ASSERT_EQ(test::run({"7zz", "a", "-tzip", viaSeven, "docs", "small.txt"}, nullptr, nullptr, src), 0);
-    ASSERT_EQ(load(viaSeven), kCatalogueOk);
+    ASSERT_EQ(load(viaSeven), CatalogueStatus::Ok);
     EXPECT_EQ(cat_.count(), 3u);
     expectMatchesDirectory(viaSeven);
   }
 }
 
 TEST_F(CatalogueTest, MissingEmptyAndEndOnlyFiles) {
-  EXPECT_EQ(load(""), kCatalogueOk);
-  EXPECT_EQ(load(dir_.file("missing.zip")), kCatalogueOk);
+  EXPECT_EQ(load(""), CatalogueStatus::Ok);
+  EXPECT_EQ(load(dir_.file("missing.zip")), CatalogueStatus::Ok);
   EXPECT_EQ(cat_.count(), 0u);
-  EXPECT_EQ(loadBytes(""), kCatalogueOk);  // a 0-byte file: an empty catalogue
+  EXPECT_EQ(loadBytes(""), CatalogueStatus::Ok);  // a 0-byte file: an empty catalogue
   EXPECT_EQ(cat_.count(), 0u);
   fs::create_directory(dir_.file("folder"));
-  EXPECT_EQ(load(dir_.file("folder")), kCatalogueOk);
-  ASSERT_EQ(loadBytes(test::emptyArchive("only a comment")), kCatalogueOk);
+  EXPECT_EQ(load(dir_.file("folder")), CatalogueStatus::Ok);
+  ASSERT_EQ(loadBytes(test::emptyArchive("only a comment")), CatalogueStatus::Ok);
   EXPECT_EQ(cat_.count(), 0u);
   EXPECT_EQ(cat_.comment, "only a comment");
   EXPECT_EQ(cat_.centralDirectoryStart, 0);
-  EXPECT_EQ(loadBytes("no signature anywhere in here"), kCatalogueNotArchive);
+  EXPECT_EQ(loadBytes("no signature anywhere in here"), CatalogueStatus::NotArchive);
 }
 
 TEST_F(CatalogueTest, SelfExtractorNeedsAdjustedOffsets) {
   test::ZipBuilder b = threeFiles();
   b.prefix = std::string(4000, '\x7F');
   b.offsetsIncludePrefix = false;
-  EXPECT_EQ(loadBytes(b.build()), kCatalogueNotArchive);
+  EXPECT_EQ(loadBytes(b.build()), CatalogueStatus::NotArchive);
   EXPECT_EQ(cat_.count(), 0u);
   b.offsetsIncludePrefix = true;
-  ASSERT_EQ(loadBytes(b.build()), kCatalogueOk);
+  ASSERT_EQ(loadBytes(b.build()), CatalogueStatus::Ok);
   EXPECT_EQ(cat_.prefixCount, 4000);
   EXPECT_EQ(cat_.entries.first()->localHeaderOffset, 4000u);
 }
@@ -164,9 +164,9 @@ TEST_F(CatalogueTest, SelfExtractorMadeWithZip) {
   const std::vector<uint8_t> payload = test::readFile(zip);
   sfx.insert(sfx.end(), payload.begin(), payload.end());
   test::writeFile(dir_.file("sfx.exe"), sfx);
-  EXPECT_EQ(load(dir_.file("sfx.exe")), kCatalogueNotArchive);
+  EXPECT_EQ(load(dir_.file("sfx.exe")), CatalogueStatus::NotArchive);
   ASSERT_EQ(test::run({"zip", "-q", "-A", dir_.file("sfx.exe")}), 0);
-  ASSERT_EQ(load(dir_.file("sfx.exe")), kCatalogueOk);
+  ASSERT_EQ(load(dir_.file("sfx.exe")), CatalogueStatus::Ok);
   // The stub itself may contain "PK" 03 04 by chance; without one the
   // prefix is exactly the stub.
   EXPECT_LE(cat_.prefixCount, static_cast<int64_t>(stub));
@@ -193,19 +193,19 @@ TEST_F(CatalogueTest, DamagedArchivesAreRefused) {
   for (const Case& c : cases) {
     test::ZipBuilder b = threeFiles();
     c.damage(b);
-    EXPECT_EQ(loadBytes(b.build()), kCatalogueNotArchive) << c.what;
+    EXPECT_EQ(loadBytes(b.build()), CatalogueStatus::NotArchive) << c.what;
     EXPECT_EQ(cat_.count(), 0u) << c.what;
   }
   // Cut anywhere inside the archive: refused, never a crash.
   const std::string whole = threeFiles().build();
   for (size_t len = 1; len < whole.size(); len += 7)
-    EXPECT_EQ(loadBytes(whole.substr(0, len)), kCatalogueNotArchive) << len;
+    EXPECT_EQ(loadBytes(whole.substr(0, len)), CatalogueStatus::NotArchive) << len;
 }
 
 TEST_F(CatalogueTest, FlagBits13To15AreIgnored) {
   test::ZipBuilder b = threeFiles();
   b.entries[0].centralFlags = 0xE000;
-  EXPECT_EQ(loadBytes(b.build()), kCatalogueOk);
+  EXPECT_EQ(loadBytes(b.build()), CatalogueStatus::Ok);
   EXPECT_EQ(cat_.entries.first()->flags, 0xE000);
   EXPECT_EQ(cat_.entries.first()->localFlags, 0);
 }
@@ -216,7 +216,7 @@ TEST_F(CatalogueTest, DataDescriptors) {
   b.entries[1].flags = kFlagDataDescriptor;
   b.entries[1].descriptor = true;
   b.entries[1].zeroLocalSizes = false;
-  ASSERT_EQ(loadBytes(b.build()), kCatalogueOk);
+  ASSERT_EQ(loadBytes(b.build()), CatalogueStatus::Ok);
   EXPECT_EQ(cat_.entries.first()->next->descriptorSize, 16u);
 
   // Bit 3 with compressed size 0: found by its distance, passing over a
@@ -225,7 +225,7 @@ TEST_F(CatalogueTest, DataDescriptors) {
   b.entries[1].flags = kFlagDataDescriptor;
   b.entries[1].descriptor = true;
   b.entries[1].data = std::string("xxPK\x07\x08", 6) + std::string(30, 'y');
-  ASSERT_EQ(loadBytes(b.build()), kCatalogueOk);
+  ASSERT_EQ(loadBytes(b.build()), CatalogueStatus::Ok);
   const ArchiveEntry* e = cat_.entries.first()->next.get();
   EXPECT_EQ(e->compressedSize, 36u);
   EXPECT_EQ(e->crc32, test::referenceCrc32(b.entries[1].data));
@@ -235,33 +235,33 @@ TEST_F(CatalogueTest, DataDescriptors) {
   b = threeFiles();
   b.entries[0].flags = kFlagDataDescriptor;
   b.entries[0].zeroLocalSizes = false;
-  EXPECT_EQ(loadBytes(b.build()), kCatalogueNotArchive);
+  EXPECT_EQ(loadBytes(b.build()), CatalogueStatus::NotArchive);
   b.entries[0].zeroLocalSizes = true;
   b.entries[0].descriptor = false;
-  EXPECT_EQ(loadBytes(b.build()), kCatalogueNotArchive);
+  EXPECT_EQ(loadBytes(b.build()), CatalogueStatus::NotArchive);
 
   // A descriptor that bit 3 does not announce: accepted when it repeats the
   // local values, refused when it contradicts them.
   b = threeFiles();
   b.entries[2].descriptorWithoutFlag = true;
-  ASSERT_EQ(loadBytes(b.build()), kCatalogueOk);
+  ASSERT_EQ(loadBytes(b.build()), CatalogueStatus::Ok);
   EXPECT_EQ(cat_.entries.last()->descriptorSize, 16u);
   EXPECT_EQ(cat_.entries.first()->descriptorSize, 0u);
   b.entries[2].uncompressedSize = 999;  // local and central say 999, the descriptor too...
   b.entries[2].crc = 5;                 // ...and the same CRC: consistent
-  EXPECT_EQ(loadBytes(b.build()), kCatalogueOk);
+  EXPECT_EQ(loadBytes(b.build()), CatalogueStatus::Ok);
   std::string bytes = b.build();
   const size_t d = bytes.find(std::string("PK\x07\x08", 4));
   ASSERT_NE(d, std::string::npos);
   bytes[d + 4] ^= 1;  // the descriptor's CRC no longer agrees
-  EXPECT_EQ(loadBytes(bytes), kCatalogueNotArchive);
+  EXPECT_EQ(loadBytes(bytes), CatalogueStatus::NotArchive);
 }
 
 TEST_F(CatalogueTest, StreamedZipWithDescriptor) {
   NEED("zip");
   const std::string zip = dir_.file("streamed.zip");
   ASSERT_EQ(test::run({"sh", "-c", "printf 'hello hello hello' | zip -q -fz- - - | cat > \"$1\"", "sh", zip}), 0);
-  ASSERT_EQ(load(zip), kCatalogueOk);
+  ASSERT_EQ(load(zip), CatalogueStatus::Ok);
   ASSERT_EQ(cat_.count(), 1u);
   const ArchiveEntry* e = cat_.entries.first();
   EXPECT_TRUE(e->localFlags & kFlagDataDescriptor);
@@ -297,7 +297,7 @@ TEST_F(CatalogueTest, RebuildModeScansLocalHeadersAndReports) {
   // Cut inside the central directory: the normal load refuses it.
   const size_t cut = whole.size() - 40;
   const std::string path = write(whole.substr(0, cut), "cut.zip");
-  EXPECT_EQ(load(path), kCatalogueNotArchive);
+  EXPECT_EQ(load(path), CatalogueStatus::NotArchive);
 
   Recorder rec;
   int pumps = 0;
@@ -306,7 +306,7 @@ TEST_F(CatalogueTest, RebuildModeScansLocalHeadersAndReports) {
   options.rebuild = true;
   options.notifyWindow = rec.window;
   options.pump = true;
-  ASSERT_EQ(load(path, options), kCatalogueOk);
+  ASSERT_EQ(load(path, options), CatalogueStatus::Ok);
   setMessagePump(nullptr);
   EXPECT_EQ(names(), (std::vector<std::string>{"b.txt", "Dir/A.txt", "c.bin"}));
   const ArchiveEntry* e = cat_.entries.first();
@@ -332,7 +332,7 @@ TEST_F(CatalogueTest, RebuildModeScansLocalHeadersAndReports) {
   setMessagePump([&] { ++pumps; });
   options.pump = false;
   options.notifyWindow = 0;
-  ASSERT_EQ(load(path, options), kCatalogueOk);
+  ASSERT_EQ(load(path, options), CatalogueStatus::Ok);
   setMessagePump(nullptr);
   EXPECT_TRUE(rec.messages.empty());
   EXPECT_EQ(pumps, 0);
@@ -345,14 +345,14 @@ TEST_F(CatalogueTest, RebuildModeForgivesAFailedRead) {
   options.rebuild = true;
   // Cut inside the third entry's name: the first two are kept.
   const size_t third = whole.find("c.bin");
-  ASSERT_EQ(loadBytes(whole.substr(0, third + 2), options), kCatalogueOk);
+  ASSERT_EQ(loadBytes(whole.substr(0, third + 2), options), CatalogueStatus::Ok);
   EXPECT_EQ(names(), (std::vector<std::string>{"b.txt", "Dir/A.txt"}));
   // Cut inside the second entry's data: it is kept (the repair's copy meets
   // the end of the file).
   const size_t second = whole.find("Dir/A.txt") + 9 + 10;
-  ASSERT_EQ(loadBytes(whole.substr(0, second), options), kCatalogueOk);
+  ASSERT_EQ(loadBytes(whole.substr(0, second), options), CatalogueStatus::Ok);
   EXPECT_EQ(cat_.count(), 2u);
-  EXPECT_EQ(loadBytes(whole.substr(0, second)), kCatalogueNotArchive);
+  EXPECT_EQ(loadBytes(whole.substr(0, second)), CatalogueStatus::NotArchive);
 }
 
 TEST_F(CatalogueTest, NamesAreSortedIgnoringCaseAndFound) {
@@ -365,7 +365,7 @@ TEST_F(CatalogueTest, NamesAreSortedIgnoringCaseAndFound) {
     e.name = n + std::to_string(i);
     b.entries.push_back(e);
   }
-  ASSERT_EQ(loadBytes(b.build()), kCatalogueOk);
+  ASSERT_EQ(loadBytes(b.build()), CatalogueStatus::Ok);
   ASSERT_EQ(cat_.byName.size(), 300u);
   EXPECT_TRUE(std::is_sorted(cat_.byName.begin(), cat_.byName.end(), [](const ArchiveEntry* x, const ArchiveEntry* y) {
     return compareNoCase(x->name, y->name) < 0;
@@ -387,10 +387,10 @@ TEST_F(CatalogueTest, EntryCountIsBounded) {
   e.name = "f";
   b.entries.assign(65536, e);
   const std::string bytes = b.build();
-  EXPECT_EQ(loadBytes(bytes), kCatalogueNotArchive);
+  EXPECT_EQ(loadBytes(bytes), CatalogueStatus::NotArchive);
   CatalogueOptions options;
   options.rebuild = true;
-  ASSERT_EQ(loadBytes(bytes, options), kCatalogueOk);
+  ASSERT_EQ(loadBytes(bytes, options), CatalogueStatus::Ok);
   EXPECT_EQ(cat_.count(), 65535u);
 }
 

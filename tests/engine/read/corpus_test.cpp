@@ -46,10 +46,10 @@ class CorpusTest : public ::testing::Test {
 TEST_F(CorpusTest, EveryFileThroughEveryReadMethod) {
   for (const std::string& path : test::corpusFiles()) {
     SCOPED_TRACE(path);
-    const int16_t quick = isZipFileQuick(st_, path);
-    EXPECT_NE(quick, kCannotOpen);
+    const ReadStatus quick = isZipFileQuick(st_, path);
+    EXPECT_NE(quick, ReadStatus::CannotOpen);
     getCount(st_, path);  // a count above 32,767 (zip64 end records say 65,535) reads as negative
-    EXPECT_EQ(isReadable(st_.status), quick == kOk || quick == kPrefixData);
+    EXPECT_EQ(isReadable(st_.status), quick == ReadStatus::Ok || quick == ReadStatus::PrefixData);
     getTotalSize(st_, path, true);
     getTotalSize(st_, path, false);
     getGlobalCommentSize(st_, path);
@@ -69,14 +69,14 @@ TEST_F(CorpusTest, EveryFileThroughTheCatalogueLoader) {
   for (const std::string& path : test::corpusFiles()) {
     SCOPED_TRACE(path);
     LoadedCatalogue cat;
-    const int16_t s = loadCatalogue(path, {}, cat);
-    EXPECT_TRUE(s == kCatalogueOk || s == kCatalogueNotArchive);
-    if (s == kCatalogueOk) {
+    const CatalogueStatus s = loadCatalogue(path, {}, cat);
+    EXPECT_TRUE(s == CatalogueStatus::Ok || s == CatalogueStatus::NotArchive);
+    if (s == CatalogueStatus::Ok) {
       EXPECT_EQ(cat.byName.size(), cat.count());
     }
     CatalogueOptions rebuild;
     rebuild.rebuild = true;
-    EXPECT_NE(loadCatalogue(path, rebuild, cat), kCatalogueNoMemory);
+    EXPECT_NE(loadCatalogue(path, rebuild, cat), CatalogueStatus::NoMemory);
   }
 }
 
@@ -108,30 +108,30 @@ TEST_F(CorpusTest, KnownShapes) {
   const std::string dir = test::corpusDir() + "/";
   auto have = [&](const char* f) { return vz::fileExists(dir + f); };
   if (have("lz-testempty.zip")) {
-    EXPECT_EQ(isZipFileQuick(st_, dir + "lz-testempty.zip"), kOk);
+    EXPECT_EQ(isZipFileQuick(st_, dir + "lz-testempty.zip"), ReadStatus::Ok);
     EXPECT_EQ(getCount(st_, dir + "lz-testempty.zip"), 0);
   }
   for (const char* prefixed : {"gz-test-prefix.zip", "lz-junk-at-start.zip", "la-read_format_zip_sfx"}) {
     if (!have(prefixed)) continue;
-    EXPECT_EQ(isZipFileQuick(st_, dir + prefixed), kPrefixData) << prefixed;
+    EXPECT_EQ(isZipFileQuick(st_, dir + prefixed), ReadStatus::PrefixData) << prefixed;
     LoadedCatalogue cat;
-    EXPECT_EQ(loadCatalogue(dir + prefixed, {}, cat), kCatalogueNotArchive) << prefixed;
+    EXPECT_EQ(loadCatalogue(dir + prefixed, {}, cat), CatalogueStatus::NotArchive) << prefixed;
   }
   if (have("lz-incons-cdoffset.zip")) {
     // The directory offset lies 2 MiB past the end: readable for the quick
     // test, unreadable as soon as the directory is read.
-    EXPECT_EQ(isZipFileQuick(st_, dir + "lz-incons-cdoffset.zip"), kOk);
+    EXPECT_EQ(isZipFileQuick(st_, dir + "lz-incons-cdoffset.zip"), ReadStatus::Ok);
     EXPECT_FALSE(isFileInZip(st_, dir + "lz-incons-cdoffset.zip", "*.*"));
   }
   if (have("gz-dd.zip")) {
     LoadedCatalogue cat;
-    ASSERT_EQ(loadCatalogue(dir + "gz-dd.zip", {}, cat), kCatalogueOk);
+    ASSERT_EQ(loadCatalogue(dir + "gz-dd.zip", {}, cat), CatalogueStatus::Ok);
     ASSERT_EQ(cat.count(), 1u);
     EXPECT_EQ(cat.entries.first()->descriptorSize, 16u);
   }
   if (have("lz-testcomment.zip")) {
     LoadedCatalogue cat;
-    ASSERT_EQ(loadCatalogue(dir + "lz-testcomment.zip", {}, cat), kCatalogueOk);
+    ASSERT_EQ(loadCatalogue(dir + "lz-testcomment.zip", {}, cat), CatalogueStatus::Ok);
     EXPECT_EQ(cat.count(), 4u);
     EXPECT_GT(getGlobalCommentSize(st_, dir + "lz-testcomment.zip"), 0);
   }

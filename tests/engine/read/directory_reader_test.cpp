@@ -23,13 +23,13 @@ class DirectoryReaderTest : public ::testing::Test {
     return path;
   }
   // Opens and locates; the search's status.
-  int16_t locate(DirectoryReader& r, const std::string& bytes) {
+  ReadStatus locate(DirectoryReader& r, const std::string& bytes) {
     EXPECT_TRUE(r.open(write(bytes)));
     return r.locateEndRecord();
   }
-  std::vector<std::string> names(DirectoryReader& r, int16_t* walkStatus = nullptr) {
+  std::vector<std::string> names(DirectoryReader& r, ReadStatus* walkStatus = nullptr) {
     std::vector<std::string> out;
-    const int16_t s = r.walk({}, [&](const CentralEntry& e) {
+    const ReadStatus s = r.walk({}, [&](const CentralEntry& e) {
       out.push_back(e.name);
       return true;
     });
@@ -99,27 +99,27 @@ TEST_F(DirectoryReaderTest, OpeningMissingFilesFoldersAndTheZipSuffix) {
   write(test::emptyArchive(), "arch.ZIP");
   ASSERT_TRUE(r.open(dir_.file("arch")));
   EXPECT_EQ(r.archivePath(), dir_.file("arch") + ".ZIP");
-  EXPECT_EQ(r.locateEndRecord(), kCorrected);
+  EXPECT_EQ(r.locateEndRecord(), ReadStatus::Corrected);
 }
 
 // ---- end record search ----
 
 TEST_F(DirectoryReaderTest, EmptyFileAndTinyFilesHaveNoEndRecord) {
   DirectoryReader r(st_);
-  EXPECT_EQ(locate(r, ""), kNotZip);
-  EXPECT_EQ(locate(r, "PK\x05\x06"), kNotZip);
+  EXPECT_EQ(locate(r, ""), ReadStatus::NotZip);
+  EXPECT_EQ(locate(r, "PK\x05\x06"), ReadStatus::NotZip);
   const std::string end = test::emptyArchive();
-  EXPECT_EQ(locate(r, end.substr(0, 21)), kNotZip);
-  EXPECT_EQ(locate(r, end), kCorrected);  // an empty archive
+  EXPECT_EQ(locate(r, end.substr(0, 21)), ReadStatus::NotZip);
+  EXPECT_EQ(locate(r, end), ReadStatus::Corrected);  // an empty archive
 }
 
 TEST_F(DirectoryReaderTest, EndOnlyArchiveListsNothingAndKeepsItsComment) {
   DirectoryReader r(st_);
-  ASSERT_EQ(locate(r, test::emptyArchive("just a comment")), kCorrected);
+  ASSERT_EQ(locate(r, test::emptyArchive("just a comment")), ReadStatus::Corrected);
   EXPECT_EQ(r.endRecord().totalEntries, 0);
-  int16_t s = -1;
+  ReadStatus s = ReadStatus::NotZip;
   EXPECT_TRUE(names(r, &s).empty());
-  EXPECT_EQ(s, kOk);
+  EXPECT_EQ(s, ReadStatus::Ok);
   EXPECT_EQ(r.archiveComment(1000), "just a comment");
   EXPECT_EQ(r.archiveComment(4), "just");
 }
@@ -141,7 +141,7 @@ TEST_F(DirectoryReaderTest, FindsTheRecordAtEveryDistanceInTheWindowAndNoFurther
       b.offsetsIncludePrefix = false;
       b.comment = std::string(c, 'c');
       DirectoryReader r(st_);
-      const int16_t expected = prefix ? kPrefixData : kOk;
+      const ReadStatus expected = prefix ? ReadStatus::PrefixData : ReadStatus::Ok;
       ASSERT_EQ(locate(r, b.build()), expected) << "prefix " << prefix << " comment " << c;
       EXPECT_EQ(r.extraBytes(), static_cast<int64_t>(prefix));
       EXPECT_EQ(names(r).size(), 2u);
@@ -165,7 +165,7 @@ TEST_F(DirectoryReaderTest, SignatureStraddlingBlockBoundariesIsFound) {
         const std::string bytes = b.build();
         ASSERT_EQ(bytes.size(), endPos + 22 + tail);
         DirectoryReader r(st_);
-        ASSERT_EQ(locate(r, bytes), kOk) << boundary << " " << back << " " << tail;
+        ASSERT_EQ(locate(r, bytes), ReadStatus::Ok) << boundary << " " << back << " " << tail;
         EXPECT_EQ(r.endRecordPosition(), static_cast<int64_t>(endPos));
       }
     }
@@ -177,9 +177,9 @@ TEST_F(DirectoryReaderTest, RecordFurtherThanTheWindowIsRefused) {
   b.comment = std::string(65535, 'c');
   const std::string atLimit = b.build();
   DirectoryReader r(st_);
-  EXPECT_EQ(locate(r, atLimit), kOk);
+  EXPECT_EQ(locate(r, atLimit), ReadStatus::Ok);
   // One more byte behind it puts the record 65,558 bytes before the end.
-  EXPECT_EQ(locate(r, atLimit + "x"), kNotZip);
+  EXPECT_EQ(locate(r, atLimit + "x"), ReadStatus::NotZip);
 }
 
 TEST_F(DirectoryReaderTest, TheLastSignatureInTheWindowWins) {
@@ -188,12 +188,12 @@ TEST_F(DirectoryReaderTest, TheLastSignatureInTheWindowWins) {
   test::ZipBuilder b = twoFiles();
   b.comment = std::string("PK\x05\x06", 4) + std::string(18, '\0') + "tail";
   DirectoryReader r(st_);
-  EXPECT_EQ(locate(r, b.build()), kCorrected);
+  EXPECT_EQ(locate(r, b.build()), ReadStatus::Corrected);
   EXPECT_EQ(r.endRecord().totalEntries, 0);
   EXPECT_TRUE(names(r).empty());
   // A signature in the last 21 bytes cannot start a record and is passed over.
   b.comment = std::string("PK\x05\x06", 4) + "tail";
-  EXPECT_EQ(locate(r, b.build()), kOk);
+  EXPECT_EQ(locate(r, b.build()), ReadStatus::Ok);
   EXPECT_EQ(names(r).size(), 2u);
 }
 
@@ -205,18 +205,18 @@ TEST_F(DirectoryReaderTest, PrefixDataWithAndWithoutAdjustedOffsets) {
   DirectoryReader r(st_);
   // Offsets written absolute (a stub whose archive was adjusted): no extra
   // bytes at all.
-  EXPECT_EQ(locate(r, b.build()), kOk);
+  EXPECT_EQ(locate(r, b.build()), ReadStatus::Ok);
   EXPECT_EQ(r.extraBytes(), 0);
   EXPECT_EQ(names(r), (std::vector<std::string>{"DOCS\\README.TXT", "DATA.BIN"}));
   // Offsets relative to the archive's own start: status 17.
   b.offsetsIncludePrefix = false;
-  EXPECT_EQ(locate(r, b.build()), kPrefixData);
+  EXPECT_EQ(locate(r, b.build()), ReadStatus::PrefixData);
   EXPECT_EQ(r.extraBytes(), 300);
   EXPECT_EQ(names(r).size(), 2u);
   LocalEntry local;
   r.rewind();
-  ASSERT_EQ(r.readNextEntry(), kOk);
-  ASSERT_EQ(r.readLocalHeader(r.current().header, local), kOk);
+  ASSERT_EQ(r.readNextEntry(), ReadStatus::Ok);
+  ASSERT_EQ(r.readLocalHeader(r.current().header, local), ReadStatus::Ok);
   EXPECT_EQ(local.position, 300);
   EXPECT_EQ(local.name, "DOCS\\README.TXT");
 }
@@ -225,7 +225,7 @@ TEST_F(DirectoryReaderTest, DirectoryOffsetZeroTakesTheExtraBytes) {
   test::ZipBuilder b = twoFiles();
   b.directoryOffset = 0;
   DirectoryReader r(st_);
-  EXPECT_EQ(locate(r, b.build()), kCorrected);
+  EXPECT_EQ(locate(r, b.build()), ReadStatus::Corrected);
   EXPECT_EQ(r.extraBytes(), 0);
   EXPECT_NE(r.endRecord().directoryOffset, 0u);
   EXPECT_EQ(names(r).size(), 2u);
@@ -235,13 +235,13 @@ TEST_F(DirectoryReaderTest, NegativeExtraBytesClosesTheArchive) {
   test::ZipBuilder b = twoFiles();
   b.directorySize = 0x7FFFFFF0;  // claims to reach far beyond the end record
   DirectoryReader r(st_);
-  EXPECT_EQ(locate(r, b.build()), kCorrected);  // readable for the quick test
-  int16_t s = kOk;
+  EXPECT_EQ(locate(r, b.build()), ReadStatus::Corrected);  // readable for the quick test
+  ReadStatus s = ReadStatus::Ok;
   names(r, &s);
-  EXPECT_EQ(s, kNotZip);
+  EXPECT_EQ(s, ReadStatus::NotZip);
   CentralHeader h;
   LocalEntry l;
-  EXPECT_EQ(r.readLocalHeader(h, l), kNotZip);
+  EXPECT_EQ(r.readLocalHeader(h, l), ReadStatus::NotZip);
 }
 
 TEST_F(DirectoryReaderTest, DirectoryOffsetOutsideTheFile) {
@@ -250,10 +250,10 @@ TEST_F(DirectoryReaderTest, DirectoryOffsetOutsideTheFile) {
   b.directorySize = 0;
   DirectoryReader r(st_);
   // extra bytes become negative: closed, readable for the quick test only.
-  EXPECT_EQ(locate(r, b.build()), kCorrected);
-  int16_t s = kOk;
+  EXPECT_EQ(locate(r, b.build()), ReadStatus::Corrected);
+  ReadStatus s = ReadStatus::Ok;
   names(r, &s);
-  EXPECT_EQ(s, kNotZip);
+  EXPECT_EQ(s, ReadStatus::NotZip);
   // Size and offset both wrong: neither the shifted nor the stored offset
   // holds a central header.
   const std::string plain = twoFiles().build();
@@ -261,10 +261,10 @@ TEST_F(DirectoryReaderTest, DirectoryOffsetOutsideTheFile) {
   const uint32_t realSize = sizeField[0] | sizeField[1] << 8 | sizeField[2] << 16 | sizeField[3] << 24;
   b.directorySize = realSize - 10;
   b.directoryOffset = 1;
-  EXPECT_EQ(locate(r, b.build()), kNotZip);
+  EXPECT_EQ(locate(r, b.build()), ReadStatus::NotZip);
   // Size wrong, offset right: found at the stored offset (status 1).
   b.directoryOffset.reset();
-  EXPECT_EQ(locate(r, b.build()), kCorrected);
+  EXPECT_EQ(locate(r, b.build()), ReadStatus::Corrected);
   EXPECT_EQ(names(r).size(), 2u);
 }
 
@@ -272,14 +272,14 @@ TEST_F(DirectoryReaderTest, EntryCountThatLies) {
   test::ZipBuilder b = twoFiles();
   b.totalEntries = 3;  // one more than there are
   DirectoryReader r(st_);
-  ASSERT_EQ(locate(r, b.build()), kOk);
-  int16_t s = kOk;
+  ASSERT_EQ(locate(r, b.build()), ReadStatus::Ok);
+  ReadStatus s = ReadStatus::Ok;
   EXPECT_EQ(names(r, &s).size(), 2u);
-  EXPECT_EQ(s, kNotZip);
+  EXPECT_EQ(s, ReadStatus::NotZip);
   b.totalEntries = 1;  // fewer: the walk reads only that many
-  ASSERT_EQ(locate(r, b.build()), kOk);
+  ASSERT_EQ(locate(r, b.build()), ReadStatus::Ok);
   EXPECT_EQ(names(r, &s).size(), 1u);
-  EXPECT_EQ(s, kOk);
+  EXPECT_EQ(s, ReadStatus::Ok);
 }
 
 TEST_F(DirectoryReaderTest, LengthsRunningPastTheEndOfTheFile) {
@@ -290,10 +290,10 @@ TEST_F(DirectoryReaderTest, LengthsRunningPastTheEndOfTheFile) {
     if (which == 1) last.extraLengthOverride = 0xFFF0;
     if (which == 2) last.commentLengthOverride = 0xFFF0;
     DirectoryReader r(st_);
-    ASSERT_EQ(locate(r, b.build()), kOk) << which;
-    int16_t s = kOk;
+    ASSERT_EQ(locate(r, b.build()), ReadStatus::Ok) << which;
+    ReadStatus s = ReadStatus::Ok;
     EXPECT_EQ(names(r, &s).size(), 1u) << which;
-    EXPECT_EQ(s, kNotZip) << which;
+    EXPECT_EQ(s, ReadStatus::NotZip) << which;
   }
 }
 
@@ -301,19 +301,19 @@ TEST_F(DirectoryReaderTest, LocalHeaderOffsetOutsideTheFileOrWrong) {
   test::ZipBuilder b = twoFiles();
   b.entries[1].localOffset = 0x7FFFFFFF;
   DirectoryReader r(st_);
-  ASSERT_EQ(locate(r, b.build()), kOk);
+  ASSERT_EQ(locate(r, b.build()), ReadStatus::Ok);
   LocalEntry l;
   r.rewind();
-  ASSERT_EQ(r.readNextEntry(), kOk);
-  EXPECT_EQ(r.readLocalHeader(r.current().header, l), kOk);
-  ASSERT_EQ(r.readNextEntry(), kOk);
-  EXPECT_EQ(r.readLocalHeader(r.current().header, l), kNotZip);
+  ASSERT_EQ(r.readNextEntry(), ReadStatus::Ok);
+  EXPECT_EQ(r.readLocalHeader(r.current().header, l), ReadStatus::Ok);
+  ASSERT_EQ(r.readNextEntry(), ReadStatus::Ok);
+  EXPECT_EQ(r.readLocalHeader(r.current().header, l), ReadStatus::NotZip);
   b.entries[1].localOffset = 3;  // not a local header
-  ASSERT_EQ(locate(r, b.build()), kOk);
+  ASSERT_EQ(locate(r, b.build()), ReadStatus::Ok);
   r.rewind();
-  r.readNextEntry();
-  r.readNextEntry();
-  EXPECT_EQ(r.readLocalHeader(r.current().header, l), kNotZip);
+  ASSERT_EQ(r.readNextEntry(), ReadStatus::Ok);
+  ASSERT_EQ(r.readNextEntry(), ReadStatus::Ok);
+  EXPECT_EQ(r.readLocalHeader(r.current().header, l), ReadStatus::NotZip);
 }
 
 // ---- the walk ----
@@ -322,10 +322,10 @@ TEST_F(DirectoryReaderTest, LongNamesAreCutWithStatus10AndTheWalkGoesOn) {
   test::ZipBuilder b = twoFiles();
   b.entries[0].name = std::string(1500, 'n');
   DirectoryReader r(st_);
-  ASSERT_EQ(locate(r, b.build()), kOk);
-  int16_t s = kOk;
+  ASSERT_EQ(locate(r, b.build()), ReadStatus::Ok);
+  ReadStatus s = ReadStatus::Ok;
   const auto n = names(r, &s);
-  EXPECT_EQ(s, kSkipped);
+  EXPECT_EQ(s, ReadStatus::Skipped);
   ASSERT_EQ(n.size(), 2u);
   EXPECT_EQ(n[0], std::string(1023, 'N'));
   EXPECT_EQ(n[1], "DATA.BIN");
@@ -342,18 +342,18 @@ TEST_F(DirectoryReaderTest, WalkResumesAfterReadingLocalHeadersAndData) {
     b.entries.push_back(e);
   }
   DirectoryReader r(st_);
-  ASSERT_EQ(locate(r, b.build()), kOk);
+  ASSERT_EQ(locate(r, b.build()), ReadStatus::Ok);
   r.rewind();
   int i = 0;
   WalkOptions opts;
   opts.readComments = true;
   while (r.hasMoreEntries()) {
-    ASSERT_EQ(r.readNextEntry(opts), kOk);
+    ASSERT_EQ(r.readNextEntry(opts), ReadStatus::Ok);
     const CentralEntry& e = r.current();
     EXPECT_EQ(e.name, "DIR\\FILE" + std::to_string(i) + ".TXT");
     EXPECT_EQ(e.comment, b.entries[static_cast<size_t>(i)].comment);
     LocalEntry l;
-    ASSERT_EQ(r.readLocalHeader(e.header, l), kOk);
+    ASSERT_EQ(r.readLocalHeader(e.header, l), ReadStatus::Ok);
     std::string data(l.header.compressedSize, '\0');
     ASSERT_TRUE(r.input().read(data.data(), data.size()));
     EXPECT_EQ(data, b.entries[static_cast<size_t>(i)].data);
@@ -364,7 +364,7 @@ TEST_F(DirectoryReaderTest, WalkResumesAfterReadingLocalHeadersAndData) {
 
 TEST_F(DirectoryReaderTest, WalkStopsOnCancelWhenAskedTo) {
   DirectoryReader r(st_);
-  ASSERT_EQ(locate(r, twoFiles().build()), kOk);
+  ASSERT_EQ(locate(r, twoFiles().build()), ReadStatus::Ok);
   WalkOptions opts;
   opts.honourCancel = true;
   int seen = 0;
@@ -372,11 +372,11 @@ TEST_F(DirectoryReaderTest, WalkStopsOnCancelWhenAskedTo) {
     st_.cancel = true;
     ++seen;
     return true;
-  }), kOk);
+  }), ReadStatus::Ok);
   EXPECT_EQ(seen, 1);
   EXPECT_TRUE(r.cancelled());
   seen = 0;
-  r.walk({}, [&](const CentralEntry&) { return ++seen, true; });
+  EXPECT_EQ(r.walk({}, [&](const CentralEntry&) { return ++seen, true; }), ReadStatus::Ok);
   EXPECT_EQ(seen, 2);  // without the option the flag is not looked at
 }
 

@@ -42,11 +42,11 @@ class ReadMethodsTest : public ::testing::Test {
     return dir_.file(name);
   }
   // Every entry's processed name, through the reader the methods use.
-  std::vector<std::string> listing(const std::string& zip, int16_t* status = nullptr) {
+  std::vector<std::string> listing(const std::string& zip, ReadStatus* status = nullptr) {
     DirectoryReader r(st_);
     std::vector<std::string> out;
     if (!r.open(zip) || !isReadable(r.locateEndRecord())) return out;
-    const int16_t s = r.walk({}, [&](const CentralEntry& e) {
+    const ReadStatus s = r.walk({}, [&](const CentralEntry& e) {
       out.push_back(e.name);
       return true;
     });
@@ -68,7 +68,7 @@ TEST_F(ReadMethodsTest, InfoZipStoredAndDeflatedWithFolders) {
   for (const char* level : {"-0", "-9"}) {
     const std::string zip = dir_.file(std::string("tree") + level + ".zip");
     ASSERT_EQ(test::run({"zip", "-q", "-r", level, zip, "docs", "empty", "big.bin"}, nullptr, nullptr, src), 0);
-    EXPECT_EQ(isZipFileQuick(st_, zip), kOk);
+    EXPECT_EQ(isZipFileQuick(st_, zip), ReadStatus::Ok);
     EXPECT_EQ(getCount(st_, zip), 4);  // docs/, docs/readme.txt, empty/, big.bin
     EXPECT_EQ(getMadeUnder(st_, zip), 3);
     EXPECT_EQ(getVersionMajor(st_, zip), 3);
@@ -116,7 +116,7 @@ TEST_F(ReadMethodsTest, ArchiveCommentsFromZipAndPython) {
          "    z.writestr('a.txt', 'x' * 10)\n"
          "    z.comment = b'C' * 65535\n",
          longZip);
-  EXPECT_EQ(isZipFileQuick(st_, longZip), kOk);
+  EXPECT_EQ(isZipFileQuick(st_, longZip), ReadStatus::Ok);
   EXPECT_EQ(getGlobalCommentSize(st_, longZip), static_cast<int16_t>(65535));  // a short reports it as -1
   EXPECT_EQ(getGlobalComment(st_, longZip, 100000), std::string(24576, 'C'));
   EXPECT_TRUE(isFileInZip(st_, longZip, "A.TXT"));
@@ -174,13 +174,13 @@ TEST_F(ReadMethodsTest, LongNamesAreListedCutWithStatus10) {
          "    z.writestr('d/' + 'n' * 1498, 'x' * 100)\n"
          "    z.writestr('short.txt', 'y' * 1500)\n",
          zip);
-  int16_t status = kOk;
+  ReadStatus status = ReadStatus::Ok;
   const auto names = listing(zip, &status);
-  EXPECT_EQ(status, kSkipped);
+  EXPECT_EQ(status, ReadStatus::Skipped);
   ASSERT_EQ(names.size(), 2u);
   EXPECT_EQ(names[0], "D\\" + std::string(1021, 'N'));
   EXPECT_EQ(getTotalSize(st_, zip, true), 2.0);
-  EXPECT_EQ(st_.status, kSkipped);
+  EXPECT_EQ(st_.status, ReadStatus::Skipped);
   EXPECT_TRUE(isFileInZip(st_, zip, "SHORT.TXT"));
   EXPECT_TRUE(isFileInZip(st_, zip, "D\\" + std::string(1021, 'n')));
 }
@@ -190,7 +190,7 @@ TEST_F(ReadMethodsTest, SevenZipArchives) {
   const std::string src = makeTree();
   const std::string zip = dir_.file("seven.zip");
   ASSERT_EQ(test::run({"7zz", "a", "-tzip", zip, "docs", "big.bin"}, nullptr, nullptr, src), 0);
-  EXPECT_EQ(isZipFileQuick(st_, zip), kOk);
+  EXPECT_EQ(isZipFileQuick(st_, zip), ReadStatus::Ok);
   EXPECT_EQ(getCount(st_, zip), 3);
   EXPECT_EQ(getTotalSize(st_, zip, true), 2.0);
   EXPECT_TRUE(isFileInZip(st_, zip, "DOCS\\README.TXT"));
@@ -208,7 +208,7 @@ TEST_F(ReadMethodsTest, SelfExtractorsWithAndWithoutAdjustedOffsets) {
   sfx.insert(sfx.end(), payload.begin(), payload.end());
   const std::string unfixed = dir_.file("unfixed.exe");
   test::writeFile(unfixed, sfx);
-  EXPECT_EQ(isZipFileQuick(st_, unfixed), kPrefixData);
+  EXPECT_EQ(isZipFileQuick(st_, unfixed), ReadStatus::PrefixData);
   EXPECT_EQ(getCount(st_, unfixed), 3);
   EXPECT_EQ(getTotalSize(st_, unfixed, true), 2.0);
   EXPECT_TRUE(isFileInZip(st_, unfixed, "BIG.BIN"));
@@ -217,7 +217,7 @@ TEST_F(ReadMethodsTest, SelfExtractorsWithAndWithoutAdjustedOffsets) {
   const std::string fixed = dir_.file("fixed.exe");
   test::writeFile(fixed, sfx);
   ASSERT_EQ(test::run({"zip", "-q", "-A", fixed}), 0);
-  EXPECT_EQ(isZipFileQuick(st_, fixed), kOk);
+  EXPECT_EQ(isZipFileQuick(st_, fixed), ReadStatus::Ok);
   EXPECT_EQ(getCount(st_, fixed), 3);
   EXPECT_TRUE(isFileInZip(st_, fixed, "DOCS\\README.TXT"));
 }
@@ -228,7 +228,7 @@ TEST_F(ReadMethodsTest, UnreadableArchivesGiveTheDocumentedValues) {
   const std::string text = write("this is not an archive at all, just text\n", "text.zip");
   for (const std::string& zip : {missing, zero, text}) {
     const bool isMissing = zip == missing;
-    EXPECT_EQ(isZipFileQuick(st_, zip), isMissing ? kCannotOpen : kNotZip) << zip;
+    EXPECT_EQ(isZipFileQuick(st_, zip), isMissing ? ReadStatus::CannotOpen : ReadStatus::NotZip) << zip;
     EXPECT_EQ(getMadeUnder(st_, zip), 9);
     EXPECT_EQ(getVersionMajor(st_, zip), 0);
     EXPECT_EQ(getVersionMinor(st_, zip), 0);
@@ -243,12 +243,12 @@ TEST_F(ReadMethodsTest, UnreadableArchivesGiveTheDocumentedValues) {
   }
   // A folder without a matching .ZIP file.
   fs::create_directory(dir_.file("folder"));
-  EXPECT_EQ(isZipFileQuick(st_, dir_.file("folder")), kCannotOpen);
+  EXPECT_EQ(isZipFileQuick(st_, dir_.file("folder")), ReadStatus::CannotOpen);
 }
 
 TEST_F(ReadMethodsTest, EndRecordOnlyArchive) {
   const std::string zip = write(test::emptyArchive("empty but annotated"));
-  EXPECT_EQ(isZipFileQuick(st_, zip), kOk);  // status 1 counts as readable
+  EXPECT_EQ(isZipFileQuick(st_, zip), ReadStatus::Ok);  // status 1 counts as readable
   EXPECT_EQ(getCount(st_, zip), 0);
   EXPECT_EQ(getTotalSize(st_, zip, true), 0.0);
   EXPECT_FALSE(isFileInZip(st_, zip, "*.*"));
@@ -270,12 +270,12 @@ TEST_F(ReadMethodsTest, UnusualMethodsAndVersionsAreListed) {
   const std::string zip = write(b.build());
   DirectoryReader r(st_);
   ASSERT_TRUE(r.open(zip));
-  ASSERT_EQ(r.locateEndRecord(), kOk);
+  ASSERT_EQ(r.locateEndRecord(), ReadStatus::Ok);
   std::vector<int32_t> methods;
-  r.walk({}, [&](const CentralEntry& e) {
+  ASSERT_EQ(r.walk({}, [&](const CentralEntry& e) {
     methods.push_back(makeZipItem(e.header, e.name).method);
     return true;
-  });
+  }), ReadStatus::Ok);
   EXPECT_EQ(methods, (std::vector<int32_t>{8, 9, 9}));
 }
 

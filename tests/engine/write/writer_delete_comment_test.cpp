@@ -48,7 +48,7 @@ class DeleteAndComment : public WriterTest {
 
 TEST_F(DeleteAndComment, DeleteWithMaskRemovesTheMatchingEntriesOnly) {
   const std::string a = foreignArchive();
-  ASSERT_EQ(viewArchive(a).status, 0);
+  ASSERT_EQ(viewArchive(a).status, engine::CatalogueStatus::Ok);
   const std::string before = fileText(a);
   EXPECT_EQ(engine::deleteWithMask(engine_, "", "*.*"), engine::WriteStatus::NothingToDo);
   EXPECT_EQ(engine::deleteWithMask(engine_, a, ""), engine::WriteStatus::NothingToDo);
@@ -81,7 +81,7 @@ TEST_F(DeleteAndComment, DeleteWithMaskRemovesTheMatchingEntriesOnly) {
   // Everything gone: the end record alone, with the comment.
   EXPECT_EQ(engine::deleteWithMask(engine_, a, "*.*"), engine::WriteStatus::Ok);
   EXPECT_EQ(fileText(a).size(), 22u + 15u);
-  EXPECT_EQ(viewArchive(a).status, 0);
+  EXPECT_EQ(viewArchive(a).status, engine::CatalogueStatus::Ok);
   EXPECT_EQ(engine::deleteWithMask(engine_, a, "*.*"), engine::WriteStatus::NothingToDo);
 }
 
@@ -203,9 +203,9 @@ TEST_F(DeleteAndComment, BlankArchive) {
   const std::string bytes = fileText(a);
   ASSERT_EQ(bytes.size(), 22u);
   EXPECT_EQ(bytes, std::string("PK\x05\x06", 4) + std::string(18, '\0'));
-  EXPECT_EQ(viewArchive(a).status, 0);
+  EXPECT_EQ(viewArchive(a).status, engine::CatalogueStatus::Ok);
   engine::UnzipState st;
-  EXPECT_EQ(engine::isZipFileQuick(st, a), 0);
+  EXPECT_EQ(engine::isZipFileQuick(st, a), engine::ReadStatus::Ok);
   EXPECT_EQ(engine::getCount(st, a), 0);
   // An existing file is replaced only when asked (the dialog's question).
   const std::string other = foreignArchive();
@@ -234,7 +234,7 @@ TEST_F(DeleteAndComment, ArchiveBehindAPrefixKeepsItsPrefix) {
   b.entries = {one, two};
   const std::string a = dir_.file("sfx.zip");
   put(a, b.build());
-  ASSERT_EQ(viewArchive(a).status, 0);
+  ASSERT_EQ(viewArchive(a).status, engine::CatalogueStatus::Ok);
   EXPECT_EQ(engine::deleteWithMask(engine_, a, "ONE.TXT"), engine::WriteStatus::Ok);
   const std::string bytes = fileText(a);
   EXPECT_EQ(bytes.substr(0, 1000), std::string(1000, 'S'));

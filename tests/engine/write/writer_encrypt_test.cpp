@@ -65,7 +65,7 @@ TEST_F(EncryptPass, EncryptsFilesNeverDirectories) {
   engine_.window = events.window();
   ASSERT_EQ(engine::encryptArchive(engine_, a, "secret"), engine::EncryptStatus::Ok);
   const ArchiveView v = viewArchive(a);
-  ASSERT_EQ(v.status, 0);
+  ASSERT_EQ(v.status, engine::CatalogueStatus::Ok);
   ASSERT_EQ(v.entries.size(), 4u);
   for (size_t i = 0; i < v.entries.size(); ++i) {
     const EntryView& e = v.entries[i];
@@ -111,7 +111,7 @@ TEST_F(EncryptPass, EntryWithADataDescriptorIsWrittenWithoutIt) {
   ASSERT_EQ(viewArchive(a).find("DESC.TXT")->descriptorSize, 16u);
   ASSERT_EQ(engine::encryptArchive(engine_, a, "pw"), engine::EncryptStatus::Ok);
   const ArchiveView v = viewArchive(a);
-  ASSERT_EQ(v.status, 0);
+  ASSERT_EQ(v.status, engine::CatalogueStatus::Ok);
   const EntryView* e = v.find("DESC.TXT");
   ASSERT_NE(e, nullptr);
   EXPECT_EQ(e->descriptorSize, 0u);

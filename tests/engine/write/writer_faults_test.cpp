@@ -69,7 +69,7 @@ class WriterFaults : public WriterTest {
   // counted in sawOld and sawNew.
   void expectOldOrNew(const std::string& archive, const std::string& what) {
     const ArchiveView v = viewArchive(archive);
-    ASSERT_EQ(v.status, 0) << what;
+    ASSERT_EQ(v.status, engine::CatalogueStatus::Ok) << what;
     const std::vector<std::string> names = sorted(v.names());
     const bool isOld = names == oldNames;
     const bool isNew = names == newNames;

@@ -70,7 +70,7 @@ class WriterPeers : public WriterTest {
   }
 
   // Extracts with our read side into dest; its status.
-  int16_t extractOurs(const std::string& zip, const std::string& dest, const std::string& password = "") {
+  engine::ReadStatus extractOurs(const std::string& zip, const std::string& dest, const std::string& password = "") {
     engine::UnzipState st;
     st.pump = false;
     st.password = password;
@@ -88,7 +88,7 @@ TEST_F(WriterPeers, MixedTreeInEveryCompressionModeRoundTrips) {
     const std::string a = dir_.file("m" + std::to_string(mode) + ".zip");
     ASSERT_EQ(zip(a, src + "/*.*", 0, 1, true, mode), 0);
     const ArchiveView v = viewArchive(a);
-    ASSERT_EQ(v.status, 0);
+    ASSERT_EQ(v.status, engine::CatalogueStatus::Ok);
     EXPECT_EQ(v.entries.size(), 11u);  // 8 files and 3 folders
     for (const EntryView& e : v.entries) {
       if (mode == 3) { EXPECT_EQ(e.method, 0) << e.name; }
@@ -97,7 +97,7 @@ TEST_F(WriterPeers, MixedTreeInEveryCompressionModeRoundTrips) {
     }
     EXPECT_EQ(peerComplaints(a), "");
     const std::string ours = dir_.file("ours" + std::to_string(mode));
-    EXPECT_EQ(extractOurs(a, ours), 0);
+    EXPECT_EQ(extractOurs(a, ours), engine::ReadStatus::Ok);
     EXPECT_TRUE(treeOf(ours) == want);
     EXPECT_TRUE(fs::is_directory(ours + "/SUB/EMPTYDIR"));
     if (haveProgram("unzip")) {
@@ -133,14 +133,14 @@ TEST_F(WriterPeers, StoredPathMethodsUpdatesAndDeletionsStayValid) {
     EXPECT_EQ(engine::setLocalComment(engine_, a, "*.DAT", "binary data"), engine::WriteStatus::Ok);
     EXPECT_EQ(peerComplaints(a), "");
     const ArchiveView v = viewArchive(a);
-    ASSERT_EQ(v.status, 0);
+    ASSERT_EQ(v.status, engine::CatalogueStatus::Ok);
     EXPECT_EQ(v.comment, "updated\r\nagain");
     for (const EntryView& e : v.entries) {
       EXPECT_FALSE(e.name.ends_with(".BIN")) << e.name;
       if (e.name.ends_with(".DAT")) { EXPECT_EQ(e.comment, "binary data"); }
     }
     const std::string ours = dir_.file("ours" + std::to_string(method));
-    EXPECT_EQ(extractOurs(a, ours), 0);
+    EXPECT_EQ(extractOurs(a, ours), engine::ReadStatus::Ok);
     const std::string folder = method == 2 ? "/" + toUpper(engine::storedPathOf(src)) : "";
     EXPECT_EQ(fileText(ours + folder + "/TEXT.TXT"), textBytes(123456));
   }
@@ -153,7 +153,7 @@ TEST_F(WriterPeers, EncryptedArchivesExtractWithThePassword) {
   const std::string a = dir_.file("secret.zip");
   ASSERT_EQ(zip(a, src + "/*.*", 0, 1, true, 0, "pa55 word"), 0);
   const ArchiveView v = viewArchive(a);
-  ASSERT_EQ(v.status, 0);
+  ASSERT_EQ(v.status, engine::CatalogueStatus::Ok);
   for (const EntryView& e : v.entries) {
     EXPECT_EQ(e.flags & 1, e.name.ends_with("/") ? 0 : 1) << e.name;
     EXPECT_EQ(e.flags & 8, 0) << e.name;
@@ -166,7 +166,7 @@ TEST_F(WriterPeers, EncryptedArchivesExtractWithThePassword) {
     EXPECT_TRUE(treeOf(out) == want) << tool;
   }
   const std::string ours = dir_.file("ours");
-  EXPECT_EQ(extractOurs(a, ours, "pa55 word"), 0);
+  EXPECT_EQ(extractOurs(a, ours, "pa55 word"), engine::ReadStatus::Ok);
   EXPECT_TRUE(treeOf(ours) == want);
   // The wrong password opens nothing.
   if (haveProgram("unzip")) { EXPECT_NE(run({"unzip", "-t", "-qq", "-P", "wrong", a}), 0); }

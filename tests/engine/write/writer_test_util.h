@@ -132,7 +132,7 @@ struct EntryView {
 };
 
 struct ArchiveView {
-  int16_t status = -1;  // the loader's status
+  engine::CatalogueStatus status = engine::CatalogueStatus::NotArchive;  // the loader's status
   std::vector<EntryView> entries;
   std::string comment;
   std::vector<std::string> names() const {

@@ -34,7 +34,7 @@ TEST_F(ZipFilesTest, StoredOrDeflatedByTheRules) {
   ASSERT_EQ(zip(a, dir_.file("src/*.*")), 0);
 
   const ArchiveView v = viewArchive(a);
-  ASSERT_EQ(v.status, 0);
+  ASSERT_EQ(v.status, engine::CatalogueStatus::Ok);
   ASSERT_EQ(v.entries.size(), 7u);
   const std::map<std::string, uint16_t> methods = {{"T36.TXT", 0},   {"R37.BIN", 0},  {"T37.TXT", 8}, {"INNER.ZIP", 0},
                                                    {"BIG.TXT", 8},   {"EMPTY.TXT", 0}, {"DIR/", 0}};
@@ -380,7 +380,7 @@ TEST_F(ZipFilesTest, DataDescriptorWhenTheHeaderCannotBeRewritten) {
   engine::setHeaderRewriteFailureForTesting(false);
   ASSERT_EQ(s, 0);
   const ArchiveView v = viewArchive(a);
-  ASSERT_EQ(v.status, 0);
+  ASSERT_EQ(v.status, engine::CatalogueStatus::Ok);
   ASSERT_EQ(v.entries.size(), 3u);
   for (const EntryView& e : v.entries) {
     EXPECT_EQ(e.flags & 0x0008, 0x0008) << e.name;
