@@ -152,4 +152,24 @@ class ControlTest : public ::testing::Test {
   std::shared_ptr<ui::Backend> previousUi_;
 };
 
+// A control with a recording event sink attached, made afresh for every
+// test of the method suites.
+class ControlWithEvents : public ControlTest {
+ protected:
+  void SetUp() override {
+    ControlTest::SetUp();
+    ctl = newControl();
+    sink = RecordingSink::make();
+    advise(ctl.get(), sink.get());
+  }
+  void TearDown() override {
+    sink.reset();
+    ctl.reset();
+    ControlTest::TearDown();
+  }
+
+  com::Ref<control::CZCtrl> ctl;
+  com::Ref<RecordingSink> sink;
+};
+
 }  // namespace vz::test

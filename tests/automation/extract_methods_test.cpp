@@ -13,19 +13,8 @@ namespace {
 
 using com::Variant;
 
-class ExtractMethods : public ControlTest {
+class ExtractMethods : public ControlWithEvents {
  protected:
-  void SetUp() override {
-    ControlTest::SetUp();
-    ctl = newControl();
-    sink = RecordingSink::make();
-    advise(ctl.get(), sink.get());
-  }
-  void TearDown() override {
-    sink.reset();
-    ctl.reset();
-    ControlTest::TearDown();
-  }
   Variant unzipFiles(const std::string& zip, const std::string& dest, int16_t mode, bool background,
                      const std::string& password = "", bool ask = false) {
     const CallResult r = call(ctl.get(), "UnzipFiles",
@@ -40,8 +29,6 @@ class ExtractMethods : public ControlTest {
     return out;
   }
 
-  com::Ref<control::CZCtrl> ctl;
-  com::Ref<RecordingSink> sink;
 };
 
 TEST_F(ExtractMethods, ResultsAndEvents) {

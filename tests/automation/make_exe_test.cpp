@@ -8,27 +8,14 @@ namespace {
 
 using com::Variant;
 
-class MakeExe : public ControlTest {
+class MakeExe : public ControlWithEvents {
  protected:
-  void SetUp() override {
-    ControlTest::SetUp();
-    ctl = newControl();
-    sink = RecordingSink::make();
-    advise(ctl.get(), sink.get());
-  }
-  void TearDown() override {
-    sink.reset();
-    ctl.reset();
-    ControlTest::TearDown();
-  }
   Variant makeExe(const std::string& zip, const std::string& elf, bool win32, bool background) {
     const CallResult r = call(ctl.get(), "MakeEXEFile",
                               {T(zip), T(""), T(""), T("Caption"), T(elf), S(2), B(true), B(win32), B(background)});
     EXPECT_EQ(r.hr, com::S_OK);
     return r.value;
   }
-  com::Ref<control::CZCtrl> ctl;
-  com::Ref<RecordingSink> sink;
 };
 
 TEST_F(MakeExe, ResultCodesAndStartEvent) {

@@ -49,19 +49,11 @@ std::map<std::string, std::pair<std::vector<uint8_t>, time_t>> treeOf(const std:
   return t;
 }
 
-class SpanMethods : public ControlTest {
+class SpanMethods : public ControlWithEvents {
  protected:
   void SetUp() override {
-    ControlTest::SetUp();
+    ControlWithEvents::SetUp();
     fs::create_directories(engine::tempBaseFolder());
-    ctl = newControl();
-    sink = RecordingSink::make();
-    advise(ctl.get(), sink.get());
-  }
-  void TearDown() override {
-    sink.reset();
-    ctl.reset();
-    ControlTest::TearDown();
   }
   std::vector<com::DispId> ids() const {
     std::vector<com::DispId> out;
@@ -74,8 +66,6 @@ class SpanMethods : public ControlTest {
     return r.value;
   }
 
-  com::Ref<control::CZCtrl> ctl;
-  com::Ref<RecordingSink> sink;
 };
 
 TEST_F(SpanMethods, SplitJoinAndRepareEvents) {

@@ -19,19 +19,8 @@ namespace {
 using com::Variant;
 namespace fs = std::filesystem;
 
-class WriteMethods : public ControlTest {
+class WriteMethods : public ControlWithEvents {
  protected:
-  void SetUp() override {
-    ControlTest::SetUp();
-    ctl = newControl();
-    sink = RecordingSink::make();
-    advise(ctl.get(), sink.get());
-  }
-  void TearDown() override {
-    sink.reset();
-    ctl.reset();
-    ControlTest::TearDown();
-  }
   Variant zipFiles(const std::string& zip, const std::string& mask, int16_t overwrite, bool background,
                    const std::string& password = "", int16_t compression = 0) {
     const CallResult r = call(ctl.get(), "ZipFiles",
@@ -57,8 +46,6 @@ class WriteMethods : public ControlTest {
     writeFile(path, std::string_view(text));
   }
 
-  com::Ref<control::CZCtrl> ctl;
-  com::Ref<RecordingSink> sink;
 };
 
 TEST_F(WriteMethods, ZipFilesEventsAndResults) {

@@ -18,6 +18,7 @@
 
 #include "control/engine/encode/deflate_encoder.h"
 #include "control/engine/encode/deflate_io.h"
+#include "tests/support/test_env.h"
 
 namespace vz::test::deflate_util {
 
@@ -72,8 +73,8 @@ inline std::vector<uint8_t> filesBytes(const std::string& dir, const std::string
   std::vector<uint8_t> out;
   for (const fs::path& f : files) {
     if (out.size() >= n) break;
-    std::ifstream in(f, std::ios::binary);
-    out.insert(out.end(), std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const std::vector<uint8_t> bytes = vz::test::readFile(f.string());
+    out.insert(out.end(), bytes.begin(), bytes.end());
   }
   if (out.size() > n) out.resize(n);
   return out;

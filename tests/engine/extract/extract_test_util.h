@@ -113,7 +113,7 @@ inline TestEntry entry(std::string name, std::string data) {
 
 inline std::string readText(const std::string& path) {
   const std::vector<uint8_t> b = readFile(path);
-  return std::string(b.begin(), b.end());
+  return std::string(reinterpret_cast<const char*>(b.data()), b.size());
 }
 
 // Every regular file below root, by its path relative to root.
