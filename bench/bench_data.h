@@ -59,8 +59,9 @@ inline std::vector<uint8_t> makeText(size_t minSize, bool withNumbers) {
     if (!w.empty() && w.find('\'') == std::string::npos) words.push_back(w);
   }
   if (words.size() < 1000) {
-    const char* base[] = {"the", "of", "and", "to", "in", "is", "that", "for", "it", "as", "was", "with",
-                          "be", "by", "on", "not", "he", "this", "are", "or", "his", "from", "at", "which",
+    const char* base[] = {"the",     "of",     "and",      "to",     "in",      "is",    "that",  "for",
+                          "it",      "as",     "was",      "with",   "be",      "by",    "on",    "not",
+                          "he",      "this",   "are",      "or",     "his",     "from",  "at",    "which",
                           "archive", "window", "compress", "folder", "extract", "table", "entry", "method"};
     for (const char* b : base) {
       for (const char* suffix : {"", "s", "ed", "ing", "er", "ly", "ness", "able"}) {

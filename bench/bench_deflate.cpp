@@ -58,9 +58,6 @@ double cpuSeconds() {
 }
 
 
-
-
-
 std::vector<uint8_t> makeTextSet() { return vz::bench::makeText(kMinSize, false); }
 
 std::vector<uint8_t> makeSource() {
@@ -119,7 +116,8 @@ class BufferOutput final : public vz::engine::DeflateOutput {
   size_t used_ = 0;
 };
 
-size_t engineDeflate(vz::engine::DeflateEncoder& enc, int mode, const std::vector<uint8_t>& in, std::vector<uint8_t>& out) {
+size_t engineDeflate(vz::engine::DeflateEncoder& enc, int mode, const std::vector<uint8_t>& in,
+                     std::vector<uint8_t>& out) {
   vz::engine::MemoryDeflateInput input(in);
   BufferOutput output(out);
   const vz::engine::DeflateResult r = enc.compress(mode, input, output);
@@ -148,8 +146,8 @@ bool zlibInflatesTo(const uint8_t* data, size_t size, const std::vector<uint8_t>
   z.next_out = out.data();
   z.avail_out = static_cast<uInt>(out.size());
   const int r = inflate(&z, Z_FINISH);
-  const bool ok = r == Z_STREAM_END && z.total_out == expected.size() &&
-                  std::equal(expected.begin(), expected.end(), out.begin());
+  const bool ok =
+      r == Z_STREAM_END && z.total_out == expected.size() && std::equal(expected.begin(), expected.end(), out.begin());
   inflateEnd(&z);
   return ok;
 }

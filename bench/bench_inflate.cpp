@@ -50,14 +50,13 @@ constexpr int kRepetitions = 9;
 using Clock = std::chrono::steady_clock;
 
 
-
-
 std::vector<uint8_t> makeTextSet() { return vz::bench::makeText(kMinSize, true); }
 
 std::vector<uint8_t> makeSource() {
   std::vector<uint8_t> out;
-  appendUntilFull(listFiles("/usr/include", [](const fs::path& p) { return p.extension() == ".h" || p.extension() == ".hpp"; }),
-                  kMinSize, out);
+  appendUntilFull(
+      listFiles("/usr/include", [](const fs::path& p) { return p.extension() == ".h" || p.extension() == ".hpp"; }),
+      kMinSize, out);
   return out;
 }
 
@@ -152,7 +151,8 @@ int main(int argc, char** argv) {
     const char* name;
     std::vector<uint8_t> (*make)();
   };
-  const Set sets[] = {{"text", makeTextSet}, {"source", makeSource}, {"binary", makeBinary}, {"compressed", makeCompressed}};
+  const Set sets[] = {
+      {"text", makeTextSet}, {"source", makeSource}, {"binary", makeBinary}, {"compressed", makeCompressed}};
   std::printf("%-11s %10s %10s %12s %12s %7s\n", "data", "size MB", "deflated", "engine MB/s", "zlib MB/s", "ratio");
   for (const Set& s : sets) {
     if (!only.empty() && only != s.name) continue;

@@ -34,8 +34,6 @@ constexpr int kEntries = 20000;
 constexpr int kRepetitions = 5;
 
 
-
-
 }  // namespace
 
 int main() {
@@ -46,7 +44,9 @@ int main() {
         "import sys, zipfile\n"
         "exts = ['txt', 'bin', 'exe', 'dat', 'jpeg', 'c']\n"
         "with zipfile.ZipFile(sys.argv[1] + '.part', 'w') as z:\n"
-        "    for i in range(" + std::to_string(kEntries) + "):\n"
+        "    for i in range(" +
+        std::to_string(kEntries) +
+        "):\n"
         "        info = zipfile.ZipInfo('dir%03d/file%05d.%s' % (i % 100, (i * 7919) % 20000, exts[i % 6]),\n"
         "                               (1985 + i % 50, 1 + i % 12, 1 + i % 28, i % 24, i % 60, 0))\n"
         "        info.compress_type = zipfile.ZIP_DEFLATED if i % 3 else zipfile.ZIP_STORED\n"

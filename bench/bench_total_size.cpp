@@ -31,8 +31,6 @@ constexpr int kEntries = 65535;
 constexpr int kRepetitions = 9;
 
 
-
-
 }  // namespace
 
 int main() {
@@ -42,7 +40,9 @@ int main() {
     const std::string script =
         "import sys, zipfile\n"
         "with zipfile.ZipFile(sys.argv[1] + '.part', 'w', zipfile.ZIP_STORED) as z:\n"
-        "    for i in range(" + std::to_string(kEntries) + "):\n"
+        "    for i in range(" +
+        std::to_string(kEntries) +
+        "):\n"
         "        z.writestr('dir%03d/file%05d.txt' % (i % 100, i), 'x' * (i % 50))\n";
     if (runQuiet({"python3", "-c", script, zip}) != 0 || !vz::renameFile(zip + ".part", zip)) {
       std::fprintf(stderr, "cannot make the archive (python3 missing?)\n");

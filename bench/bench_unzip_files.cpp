@@ -35,8 +35,6 @@ constexpr uint64_t kLargestFile = 16ull << 20;    // files above this are passed
 constexpr int kRepetitions = 3;
 
 
-
-
 // Regular files of the two folders in name order, up to kArchiveInput bytes.
 std::vector<std::string> collectFiles(uint64_t& total) {
   std::vector<std::string> files;

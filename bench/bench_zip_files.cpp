@@ -39,10 +39,7 @@ constexpr const char* kSourceTree = "/usr/include";
 constexpr int kRepetitions = 3;
 
 
-bool haveProgram(const std::string& name) {
-  return runQuiet({"sh", "-c", "command -v " + name}, "/") == 0;
-}
-
+bool haveProgram(const std::string& name) { return runQuiet({"sh", "-c", "command -v " + name}, "/") == 0; }
 
 
 // The cached copy of the source tree: made once, with its file list.
@@ -134,8 +131,9 @@ int main() {
   }
   if (haveProgram("7zz")) {
     const std::string archive = scratch + "/7zz5.zip";
-    measure("7zz a -tzip -mx=5", archive,
-            [&] { return runQuiet({"7zz", "a", "-tzip", "-mx=5", "-bd", archive, "."}, tree) == 0; });
+    measure("7zz a -tzip -mx=5", archive, [&] {
+      return runQuiet({"7zz", "a", "-tzip", "-mx=5", "-bd", archive, "."}, tree) == 0;
+    });
   }
 
   if (rows.empty()) return 1;

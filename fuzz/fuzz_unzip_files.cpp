@@ -54,7 +54,8 @@ void checkConfined(const Scratch& s) {
        it.increment(ec)) {
     const std::string p = it->path().string();
     const bool allowed = p == s.root + "/a" || p == s.root + "/a/b" || p.rfind(s.dest, 0) == 0 ||
-                         p.rfind(s.flat, 0) == 0 || p == s.tmp || (p.rfind(s.tmp, 0) == 0 && p.find("vzfuzz") != std::string::npos);
+                         p.rfind(s.flat, 0) == 0 || p == s.tmp ||
+                         (p.rfind(s.tmp, 0) == 0 && p.find("vzfuzz") != std::string::npos);
     if (!allowed) std::abort();
   }
   // Names such as "/ABS" or "C:\X" would land at the root of the file

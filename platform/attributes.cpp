@@ -54,7 +54,7 @@ struct Record {
   uint32_t bits = 0;      // system and archive as last set
   long long seconds = 0;  // the file's modification time then
   long nanoseconds = 0;
-  long long size = 0;     // the file's size then
+  long long size = 0;  // the file's size then
 };
 
 enum class XattrState { Present, Absent, Unsupported };
@@ -83,8 +83,7 @@ XattrState readRecord(const std::string& path, Record& rec) {
 
 bool recordMatches(const Record& rec, const struct stat& st) {
   return rec.seconds == static_cast<long long>(st.st_mtim.tv_sec) &&
-         rec.nanoseconds == static_cast<long>(st.st_mtim.tv_nsec) &&
-         rec.size == static_cast<long long>(st.st_size);
+         rec.nanoseconds == static_cast<long>(st.st_mtim.tv_nsec) && rec.size == static_cast<long long>(st.st_size);
 }
 
 // Runs op with the owner's write permission present (user extended
@@ -113,8 +112,8 @@ bool writeRecord(const std::string& path, const struct stat& st, uint32_t bits) 
     } else {
       char buf[kRecordMax];
       const int len = std::snprintf(buf, sizeof buf, "%s:%u:%lld:%ld:%lld", kRecordVersion, bits,
-                                    static_cast<long long>(st.st_mtim.tv_sec),
-                                    static_cast<long>(st.st_mtim.tv_nsec), static_cast<long long>(st.st_size));
+                                    static_cast<long long>(st.st_mtim.tv_sec), static_cast<long>(st.st_mtim.tv_nsec),
+                                    static_cast<long long>(st.st_size));
       rc = setxattr(path.c_str(), kXattrName, buf, static_cast<size_t>(len), 0);
     }
     return rc == 0 || unsupported(errno);
@@ -191,8 +190,8 @@ std::optional<std::time_t> fromLocalTime(const LocalTime& lt) {
   // 62) are refused instead of being carried into the next unit.
   constexpr int kMinYear = 1, kMaxYear = 9999;
   if (lt.year < kMinYear || lt.year > kMaxYear || lt.month < 1 || lt.month > 12 || lt.day < 1 ||
-      lt.day > daysInMonth(lt.year, lt.month) || lt.hour < 0 || lt.hour > 23 || lt.minute < 0 ||
-      lt.minute > 59 || lt.second < 0 || lt.second > 59)
+      lt.day > daysInMonth(lt.year, lt.month) || lt.hour < 0 || lt.hour > 23 || lt.minute < 0 || lt.minute > 59 ||
+      lt.second < 0 || lt.second > 59)
     return std::nullopt;
   std::tm tm{};
   tm.tm_year = lt.year - 1900;

@@ -94,8 +94,6 @@ int compareNoCase(std::string_view a, std::string_view b) {
   return a.size() < b.size() ? -1 : 1;
 }
 
-bool equalsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && compareNoCase(a, b) == 0;
-}
+bool equalsNoCase(std::string_view a, std::string_view b) { return a.size() == b.size() && compareNoCase(a, b) == 0; }
 
 }  // namespace vz

@@ -168,8 +168,8 @@ struct IniKey {
 };
 
 struct IniSection {
-  std::string name;           // text between the brackets
-  std::vector<IniKey> keys;   // in file order
+  std::string name;          // text between the brackets
+  std::vector<IniKey> keys;  // in file order
 };
 
 std::vector<IniSection> parseIni(const std::string& text) {
@@ -470,11 +470,11 @@ std::optional<uint64_t> simFree(const SimDrive& d) {
 // Real mounts
 
 struct Mount {
-  std::string point;         // the mount point, unescaped
-  std::string fsType;        // "ext4", "iso9660", "fuse.sshfs", ...
-  std::string source;        // "/dev/sda1", "server:/export", ...
-  std::string options;       // per-mount options ("rw,relatime")
-  std::string superOptions;  // the file system's own options
+  std::string point;              // the mount point, unescaped
+  std::string fsType;             // "ext4", "iso9660", "fuse.sshfs", ...
+  std::string source;             // "/dev/sda1", "server:/export", ...
+  std::string options;            // per-mount options ("rw,relatime")
+  std::string superOptions;       // the file system's own options
   unsigned major = 0, minor = 0;  // the device's numbers (0 for virtual file systems)
 };
 
@@ -482,8 +482,8 @@ struct Mount {
 std::string unescapeOctal(std::string_view s) {
   std::string out;
   for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] >= '0' && s[i + 1] <= '3' && s[i + 2] >= '0' &&
-        s[i + 2] <= '7' && s[i + 3] >= '0' && s[i + 3] <= '7') {
+    if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] >= '0' && s[i + 1] <= '3' && s[i + 2] >= '0' && s[i + 2] <= '7' &&
+        s[i + 3] >= '0' && s[i + 3] <= '7') {
       out += static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
       i += 3;
     } else {
@@ -549,10 +549,14 @@ bool hasOption(const std::string& options, std::string_view name) {
 // File systems reached over a network.
 bool isNetworkFs(const std::string& t) {
   static const char* const kNetwork[] = {
-      "nfs",        "nfs4",       "cifs",          "smb3",          "smbfs",        "ncpfs",
-      "afs",        "ceph",       "glusterfs",     "lustre",        "davfs",        "coda",
-      "sshfs",      "fuse.sshfs", "fuse.rclone",   "fuse.s3fs",     "fuse.davfs2",  "fuse.glusterfs",
-      "fuse.gcsfuse", "fuse.curlftpfs", "fuse.gvfsd-fuse", "fuse.smbnetfs", "fuse.cephfs", "fuse.ceph-fuse",
+      "nfs",           "nfs4",           "cifs",
+      "smb3",          "smbfs",          "ncpfs",
+      "afs",           "ceph",           "glusterfs",
+      "lustre",        "davfs",          "coda",
+      "sshfs",         "fuse.sshfs",     "fuse.rclone",
+      "fuse.s3fs",     "fuse.davfs2",    "fuse.glusterfs",
+      "fuse.gcsfuse",  "fuse.curlftpfs", "fuse.gvfsd-fuse",
+      "fuse.smbnetfs", "fuse.cephfs",    "fuse.ceph-fuse",
   };
   for (const char* n : kNetwork)
     if (t == n) return true;
@@ -634,10 +638,10 @@ char leadingLetter(std::string_view path) {
 }
 
 struct Found {
-  DriveInfo info;                   // what driveOf reports
-  std::optional<SimDrive> sim;      // the simulated drive's settings
-  std::optional<Mount> mount;       // the real mount holding the path (also under a simulated Root)
-  std::string path;                 // the canonical native path asked about
+  DriveInfo info;               // what driveOf reports
+  std::optional<SimDrive> sim;  // the simulated drive's settings
+  std::optional<Mount> mount;   // the real mount holding the path (also under a simulated Root)
+  std::string path;             // the canonical native path asked about
 };
 
 std::optional<Found> lookup(std::string_view path) {

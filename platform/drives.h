@@ -47,8 +47,8 @@ enum class DriveType : int {
 };
 
 struct DriveInfo {
-  char letter = 0;        // 'A'..'Z', 0 for a mount with no drive letter
-  std::string root;       // the folder of the drive's root (mount point or Root)
+  char letter = 0;   // 'A'..'Z', 0 for a mount with no drive letter
+  std::string root;  // the folder of the drive's root (mount point or Root)
   DriveType type = DriveType::Unknown;
   bool simulated = false;
 };

@@ -24,8 +24,8 @@ class DynLib {
   const std::string& error() const { return error_; }
 
  private:
-  void* handle_ = nullptr;      // dlopen's handle, null when nothing is loaded
-  mutable std::string error_;   // dlerror's text of the last failed call
+  void* handle_ = nullptr;     // dlopen's handle, null when nothing is loaded
+  mutable std::string error_;  // dlerror's text of the last failed call
 };
 
 }  // namespace vz

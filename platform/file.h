@@ -66,9 +66,9 @@ class File {
   std::optional<uint64_t> writeAllowance_;
 };
 
-bool fileExists(const std::string& path);       // any kind of file
-bool isRegularFile(const std::string& path);    // follows links
-bool isDirectory(const std::string& path);      // follows links
+bool fileExists(const std::string& path);     // any kind of file
+bool isRegularFile(const std::string& path);  // follows links
+bool isDirectory(const std::string& path);    // follows links
 std::optional<int64_t> fileSize(const std::string& path);
 bool removeFile(const std::string& path);
 // Creates path and its missing parents; true when it exists afterwards.

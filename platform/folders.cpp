@@ -65,12 +65,9 @@ std::string xdgDesktop() {
     size_t start = line.find_first_not_of(" \t");
     if (start == std::string::npos || line.compare(start, key.size(), key) != 0) continue;
     std::string value = line.substr(start + key.size());
-    while (!value.empty() && (value.back() == ' ' || value.back() == '\t' || value.back() == '\r'))
-      value.pop_back();
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-      value = value.substr(1, value.size() - 2);
-    if (value.rfind("$HOME", 0) == 0)
-      value = home + value.substr(5);
+    while (!value.empty() && (value.back() == ' ' || value.back() == '\t' || value.back() == '\r')) value.pop_back();
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+    if (value.rfind("$HOME", 0) == 0) value = home + value.substr(5);
     if (value.empty() || value.front() != '/') continue;
     while (value.size() > 1 && value.back() == '/') value.pop_back();
     return value;

@@ -19,9 +19,9 @@ namespace handles {
 namespace {
 
 struct Table {
-  std::mutex mutex;                                   // guards everything below
+  std::mutex mutex;                                         // guards everything below
   std::map<Handle, std::shared_ptr<HandleObject>> objects;  // live handles
-  Handle next = 1;                                    // the next handle to hand out
+  Handle next = 1;                                          // the next handle to hand out
 };
 
 Table& table() {

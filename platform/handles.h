@@ -37,7 +37,7 @@ size_t count();
 // A list box: an ordered list of text lines (LB_ADDSTRING and companions).
 class ListBox : public HandleObject {
  public:
-  int add(std::string text);              // index of the new line
+  int add(std::string text);                // index of the new line
   int insert(int index, std::string text);  // -1 = at the end; -1 on a bad index
   bool erase(int index);
   // nullptr when index is out of range.

@@ -8,13 +8,15 @@ namespace vz::icons {
 
 namespace {
 // a folder
-constexpr std::string_view kDirectorySvg = R"svg(<svg xmlns="http://www.w3.org/2000/svg" width="32" height="32" viewBox="0 0 32 32">
+constexpr std::string_view kDirectorySvg =
+    R"svg(<svg xmlns="http://www.w3.org/2000/svg" width="32" height="32" viewBox="0 0 32 32">
   <path d="M3 8.5A1.5 1.5 0 0 1 4.5 7H12l2.5 3h13A1.5 1.5 0 0 1 29 11.5v14a1.5 1.5 0 0 1-1.5 1.5h-23A1.5 1.5 0 0 1 3 25.5z" fill="#d9a53a" stroke="#8a6212"/>
   <path d="M3 13h26v12.5a1.5 1.5 0 0 1-1.5 1.5h-23A1.5 1.5 0 0 1 3 25.5z" fill="#f4cc66" stroke="#8a6212"/>
 </svg>
 )svg";
 // a padlock
-constexpr std::string_view kEncryptedSvg = R"svg(<svg xmlns="http://www.w3.org/2000/svg" width="32" height="32" viewBox="0 0 32 32">
+constexpr std::string_view kEncryptedSvg =
+    R"svg(<svg xmlns="http://www.w3.org/2000/svg" width="32" height="32" viewBox="0 0 32 32">
   <path d="M10 15v-4a6 6 0 0 1 12 0v4" fill="none" stroke="#68707c" stroke-width="3"/>
   <rect x="6" y="14" width="20" height="15" rx="2" fill="#e3a928" stroke="#8a5d06"/>
   <circle cx="16" cy="20" r="2.3" fill="#4a3303"/>
@@ -22,7 +24,8 @@ constexpr std::string_view kEncryptedSvg = R"svg(<svg xmlns="http://www.w3.org/2
 </svg>
 )svg";
 // a program window
-constexpr std::string_view kProgramSvg = R"svg(<svg xmlns="http://www.w3.org/2000/svg" width="32" height="32" viewBox="0 0 32 32">
+constexpr std::string_view kProgramSvg =
+    R"svg(<svg xmlns="http://www.w3.org/2000/svg" width="32" height="32" viewBox="0 0 32 32">
   <rect x="3" y="5" width="26" height="22" rx="1.5" fill="#ffffff" stroke="#1f4e99"/>
   <path d="M3 6.5A1.5 1.5 0 0 1 4.5 5h23A1.5 1.5 0 0 1 29 6.5V10H3z" fill="#2f6fd6" stroke="#1f4e99"/>
   <rect x="24" y="6.5" width="3" height="2" fill="#ffffff"/>
@@ -32,7 +35,8 @@ constexpr std::string_view kProgramSvg = R"svg(<svg xmlns="http://www.w3.org/200
 </svg>
 )svg";
 // a blank page with a question mark
-constexpr std::string_view kUnassignedSvg = R"svg(<svg xmlns="http://www.w3.org/2000/svg" width="32" height="32" viewBox="0 0 32 32">
+constexpr std::string_view kUnassignedSvg =
+    R"svg(<svg xmlns="http://www.w3.org/2000/svg" width="32" height="32" viewBox="0 0 32 32">
   <path d="M7 3h12l6 6v20H7z" fill="#ffffff" stroke="#5f6b7a"/>
   <path d="M19 3v6h6" fill="#dfe4ea" stroke="#5f6b7a"/>
   <path d="M13 15a3 3 0 1 1 4.5 2.6c-1 .6-1.5 1.2-1.5 2.4v1" fill="none" stroke="#5f6b7a" stroke-width="2" stroke-linecap="round"/>
@@ -40,7 +44,8 @@ constexpr std::string_view kUnassignedSvg = R"svg(<svg xmlns="http://www.w3.org/
 </svg>
 )svg";
 // a page with a green badge
-constexpr std::string_view kRegisteredSvg = R"svg(<svg xmlns="http://www.w3.org/2000/svg" width="32" height="32" viewBox="0 0 32 32">
+constexpr std::string_view kRegisteredSvg =
+    R"svg(<svg xmlns="http://www.w3.org/2000/svg" width="32" height="32" viewBox="0 0 32 32">
   <path d="M7 3h12l6 6v20H7z" fill="#ffffff" stroke="#5f6b7a"/>
   <path d="M19 3v6h6" fill="#dfe4ea" stroke="#5f6b7a"/>
   <circle cx="21" cy="23" r="6" fill="#2e9d4f" stroke="#1b6b33"/>
@@ -48,7 +53,8 @@ constexpr std::string_view kRegisteredSvg = R"svg(<svg xmlns="http://www.w3.org/
 </svg>
 )svg";
 // a plain page
-constexpr std::string_view kOtherSvg = R"svg(<svg xmlns="http://www.w3.org/2000/svg" width="32" height="32" viewBox="0 0 32 32">
+constexpr std::string_view kOtherSvg =
+    R"svg(<svg xmlns="http://www.w3.org/2000/svg" width="32" height="32" viewBox="0 0 32 32">
   <path d="M7 3h12l6 6v20H7z" fill="#ffffff" stroke="#5f6b7a"/>
   <path d="M19 3v6h6" fill="#dfe4ea" stroke="#5f6b7a"/>
 </svg>

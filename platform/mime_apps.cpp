@@ -117,10 +117,11 @@ void ApplicationLists::readList(const std::string& path) {
 void ApplicationLists::readApplicationsFolder(const std::string& folder) {
   Source s;
   const std::string cache = folder + "/mimeinfo.cache";
-  const bool haveCache = readIniFile(cache, [&](const std::string& section, const std::string& type, std::string_view v) {
-    if (section == "MIME Cache")
-      for (std::string& app : splitList(v)) s.named[type].push_back(std::move(app));
-  });
+  const bool haveCache =
+      readIniFile(cache, [&](const std::string& section, const std::string& type, std::string_view v) {
+        if (section == "MIME Cache")
+          for (std::string& app : splitList(v)) s.named[type].push_back(std::move(app));
+      });
   if (!haveCache) {
     namespace fs = std::filesystem;
     std::error_code ec;
@@ -161,7 +162,8 @@ ApplicationLists ApplicationLists::load() {
   for (const std::string& d : configDirs) readLists(d);
 
   std::vector<std::string> dataDirs = {homeBased("XDG_DATA_HOME", "/.local/share")};
-  for (std::string& d : folderList(env("XDG_DATA_DIRS"), "/usr/local/share:/usr/share")) dataDirs.push_back(std::move(d));
+  for (std::string& d : folderList(env("XDG_DATA_DIRS"), "/usr/local/share:/usr/share"))
+    dataDirs.push_back(std::move(d));
   for (const std::string& d : dataDirs) {
     const std::string apps = d + "/applications";
     readLists(apps);

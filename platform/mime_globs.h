@@ -60,15 +60,15 @@ class GlobDatabase {
   // lines win ties (the file lists the higher weights first).
   static bool better(const Rule& candidate, const Rule* best);
 
-  bool loaded_ = false;                                   // the file was read
-  std::unordered_map<std::string, Rule> literals_;        // literal patterns by (lower-cased) name
-  std::unordered_map<std::string, Rule> literalsExact_;   // case-sensitive literal patterns
+  bool loaded_ = false;                                               // the file was read
+  std::unordered_map<std::string, Rule> literals_;                    // literal patterns by (lower-cased) name
+  std::unordered_map<std::string, Rule> literalsExact_;               // case-sensitive literal patterns
   std::unordered_map<std::string, std::vector<Rule>> suffixes_;       // "*" + suffix rules by suffix
   std::unordered_map<std::string, std::vector<Rule>> suffixesExact_;  // the case-sensitive ones
-  std::vector<Rule> wildcards_;                           // every other pattern, in file order
-  std::vector<std::string> types_;                        // sorted, unique
-  std::unordered_map<std::string, int> typeIndex_;        // type -> index in types_
-  std::unordered_map<std::string, std::string> icons_;    // icon-name overrides by type
+  std::vector<Rule> wildcards_;                                       // every other pattern, in file order
+  std::vector<std::string> types_;                                    // sorted, unique
+  std::unordered_map<std::string, int> typeIndex_;                    // type -> index in types_
+  std::unordered_map<std::string, std::string> icons_;                // icon-name overrides by type
 };
 
 // The system database (kSystemGlobsFile), read once per process.

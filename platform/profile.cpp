@@ -224,8 +224,7 @@ bool applyChange(ProfileText& doc, std::string_view section, std::optional<std::
 
 std::string profilePath(std::string_view file) {
   if (file.empty()) return {};
-  const bool bare = file.find_first_of("/\\") == std::string_view::npos &&
-                    !(file.size() >= 2 && file[1] == ':');
+  const bool bare = file.find_first_of("/\\") == std::string_view::npos && !(file.size() >= 2 && file[1] == ':');
   const std::string path = bare ? joinPath(windowsFolder(), file) : toNativePath(file);
   // Fixed names are looked up ignoring case ("qx30.ini" finds "QX30.INI"),
   // an exact match first.
@@ -320,8 +319,7 @@ std::vector<std::string> getProfileSectionNames(std::string_view file) {
   return names;
 }
 
-std::vector<std::pair<std::string, std::string>> getProfileSection(std::string_view section,
-                                                                   std::string_view file) {
+std::vector<std::pair<std::string, std::string>> getProfileSection(std::string_view section, std::string_view file) {
   std::string text;
   std::vector<std::pair<std::string, std::string>> pairs;
   if (!readProfile(profilePath(file), text)) return pairs;

@@ -35,13 +35,11 @@ int getProfileInt(std::string_view section, std::string_view key, int def, std::
 // Values with leading or trailing blanks or enclosing double quotes are
 // stored inside an extra pair of quotes, so they read back unchanged.
 bool writeProfileString(std::string_view section, std::optional<std::string_view> key,
-                        std::optional<std::string_view> value, std::string_view file,
-                        unsigned createMode = 0644);
+                        std::optional<std::string_view> value, std::string_view file, unsigned createMode = 0644);
 // Names of the sections, in file order.
 std::vector<std::string> getProfileSectionNames(std::string_view file);
 // key=value pairs of one section, in file order.
-std::vector<std::pair<std::string, std::string>> getProfileSection(std::string_view section,
-                                                                   std::string_view file);
+std::vector<std::pair<std::string, std::string>> getProfileSection(std::string_view section, std::string_view file);
 
 // The value escape: a line feed is stored as backslash followed by "n", and
 // a backslash as two backslashes, so that every value (a literal backslash

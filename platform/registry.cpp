@@ -95,18 +95,16 @@ struct Node {
 bool lessNoCase(const std::string& a, const std::string& b) { return compareNoCase(a, b) < 0; }
 
 Node* findChild(const Node& n, std::string_view name) {
-  const auto it = std::lower_bound(n.children.begin(), n.children.end(), name,
-                                   [](const std::unique_ptr<Node>& c, std::string_view v) {
-                                     return compareNoCase(c->name, v) < 0;
-                                   });
+  const auto it = std::lower_bound(
+      n.children.begin(), n.children.end(), name,
+      [](const std::unique_ptr<Node>& c, std::string_view v) { return compareNoCase(c->name, v) < 0; });
   return (it != n.children.end() && equalsNoCase((*it)->name, name)) ? it->get() : nullptr;
 }
 
 Node* addChild(Node& n, std::string_view name) {
-  const auto it = std::lower_bound(n.children.begin(), n.children.end(), name,
-                                   [](const std::unique_ptr<Node>& c, std::string_view v) {
-                                     return compareNoCase(c->name, v) < 0;
-                                   });
+  const auto it = std::lower_bound(
+      n.children.begin(), n.children.end(), name,
+      [](const std::unique_ptr<Node>& c, std::string_view v) { return compareNoCase(c->name, v) < 0; });
   if (it != n.children.end() && equalsNoCase((*it)->name, name)) return it->get();
   auto child = std::make_unique<Node>();
   child->name = std::string(name);
@@ -118,10 +116,9 @@ using ValueList = std::vector<std::pair<std::string, RegValue>>;
 // First value whose name is not less than name (ignoring case).
 template <class List>
 auto valueSlot(List& values, std::string_view name) {
-  return std::lower_bound(values.begin(), values.end(), name,
-                          [](const std::pair<std::string, RegValue>& p, std::string_view v) {
-                            return compareNoCase(p.first, v) < 0;
-                          });
+  return std::lower_bound(
+      values.begin(), values.end(), name,
+      [](const std::pair<std::string, RegValue>& p, std::string_view v) { return compareNoCase(p.first, v) < 0; });
 }
 
 const RegValue* findValue(const Node& n, std::string_view name) {
@@ -330,8 +327,7 @@ void appendNode(std::string& out, const Node& n, std::string& path) {
 std::string serialise(RegRoot root, const Node& tree) {
   std::string out = "; Vemora.Zip registry, ";
   out += rootLongName(root);
-  out +=
-      ".\n; [key\\path] starts a key; @ is its default value; values are \"text\", dword:hex or hex:bytes.\n";
+  out += ".\n; [key\\path] starts a key; @ is its default value; values are \"text\", dword:hex or hex:bytes.\n";
   if (!tree.values.empty()) {
     out += "\n[]\n";
     for (const auto& [name, value] : tree.values) appendValue(out, name, value);
@@ -477,8 +473,7 @@ void parse(std::string_view text, Node& root) {
     pos = end + 1;
     // Everything meaningful ends in "]", a quote or a hex digit, so blanks
     // and a CR at either end can go.
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
-      line.remove_suffix(1);
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
     while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
     if (line.empty() || line[0] == ';' || line[0] == '#') continue;
     if (line[0] == '[') {
@@ -556,9 +551,7 @@ namespace reg {
 std::string storeFile(RegRoot root) { return joinPath(storeFolder(), rootFileName(root)); }
 
 bool createKey(RegRoot root, std::string_view key) {
-  return modify(root, [&](Node& tree, bool& changed) {
-    return makeKey(tree, key, &changed) != nullptr;
-  });
+  return modify(root, [&](Node& tree, bool& changed) { return makeKey(tree, key, &changed) != nullptr; });
 }
 
 bool keyExists(RegRoot root, std::string_view key) {

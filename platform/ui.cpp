@@ -179,19 +179,28 @@ Question messageBoxQuestion(const std::string& text, const std::string& caption,
   q.caption = caption;
   q.text = text;
   switch (flags & kIconMask) {
-    case MB_ICONERROR: q.icon = Icon::Error; break;
-    case MB_ICONQUESTION: q.icon = Icon::Question; break;
-    case MB_ICONWARNING: q.icon = Icon::Warning; break;
-    case MB_ICONINFORMATION: q.icon = Icon::Information; break;
-    default: q.icon = Icon::None; break;
+    case MB_ICONERROR:
+      q.icon = Icon::Error;
+      break;
+    case MB_ICONQUESTION:
+      q.icon = Icon::Question;
+      break;
+    case MB_ICONWARNING:
+      q.icon = Icon::Warning;
+      break;
+    case MB_ICONINFORMATION:
+      q.icon = Icon::Information;
+      break;
+    default:
+      q.icon = Icon::None;
+      break;
   }
   switch (flags & kButtonSetMask) {
     case MB_OKCANCEL:
       q.buttons = {makeButton(IDOK, kOkText), makeButton(IDCANCEL, kCancelText)};
       break;
     case MB_ABORTRETRYIGNORE:
-      q.buttons = {makeButton(IDABORT, kAbortText), makeButton(IDRETRY, kRetryText),
-                   makeButton(IDIGNORE, kIgnoreText)};
+      q.buttons = {makeButton(IDABORT, kAbortText), makeButton(IDRETRY, kRetryText), makeButton(IDIGNORE, kIgnoreText)};
       break;
     case MB_YESNOCANCEL:
       q.buttons = {makeButton(IDYES, kYesText), makeButton(IDNO, kNoText), makeButton(IDCANCEL, kCancelText)};

@@ -23,8 +23,8 @@ namespace vz::ui {
 enum class Icon { None, Information, Warning, Error, Question };
 
 struct Button {
-  int id = 0;             // what the answer reports
-  std::string text;       // as shown, with "&" before the access key
+  int id = 0;        // what the answer reports
+  std::string text;  // as shown, with "&" before the access key
   bool isDefault = false;
   bool disabled = false;
   // The button is disabled while the edit field is empty and enabled as
@@ -33,10 +33,10 @@ struct Button {
 };
 
 struct EditField {
-  std::string label;       // text before the field, may be empty
-  std::string initial;     // initial content
-  int maxLength = 0;       // 0: no limit
-  bool masked = false;     // password entry
+  std::string label;    // text before the field, may be empty
+  std::string initial;  // initial content
+  int maxLength = 0;    // 0: no limit
+  bool masked = false;  // password entry
   // Earlier entries offered in a drop-down list under the field (an
   // editable drop-down, such as the password history), in order; choosing
   // one puts it into the field. Empty: a plain field. A back end that
@@ -47,17 +47,17 @@ struct EditField {
 
 struct Question {
   std::string caption;
-  std::string text;        // may hold line breaks
+  std::string text;  // may hold line breaks
   Icon icon = Icon::None;
   std::vector<Button> buttons;
-  int closeId = 0;         // the answer when the window is closed
+  int closeId = 0;  // the answer when the window is closed
   std::optional<EditField> edit;
-  std::string helpFile;    // help offered with the dialog, empty for none
+  std::string helpFile;  // help offered with the dialog, empty for none
 };
 
 struct Answer {
   int buttonId = 0;
-  std::string editText;    // the edit field's content (initial when untouched)
+  std::string editText;  // the edit field's content (initial when untouched)
 };
 
 struct FileChooser {
@@ -67,7 +67,7 @@ struct FileChooser {
   std::string filter;
   std::string initialFolder;
   std::string initialName;
-  bool save = false;         // a save dialog (the name need not exist)
+  bool save = false;  // a save dialog (the name need not exist)
   bool mustExist = false;
   bool allowMultiple = false;
   std::string okText, cancelText;  // empty: the back end's own
@@ -100,11 +100,20 @@ Answer ask(const Question& q);
 // Message boxes with the original flags, for code that speaks in them.
 // Returns the IDOK.. value of the button chosen.
 enum MessageBoxFlags : unsigned {
-  MB_OK = 0x0, MB_OKCANCEL = 0x1, MB_ABORTRETRYIGNORE = 0x2, MB_YESNOCANCEL = 0x3,
-  MB_YESNO = 0x4, MB_RETRYCANCEL = 0x5,
-  MB_ICONSTOP = 0x10, MB_ICONERROR = 0x10, MB_ICONQUESTION = 0x20,
-  MB_ICONEXCLAMATION = 0x30, MB_ICONWARNING = 0x30, MB_ICONINFORMATION = 0x40,
-  MB_DEFBUTTON2 = 0x100, MB_DEFBUTTON3 = 0x200,
+  MB_OK = 0x0,
+  MB_OKCANCEL = 0x1,
+  MB_ABORTRETRYIGNORE = 0x2,
+  MB_YESNOCANCEL = 0x3,
+  MB_YESNO = 0x4,
+  MB_RETRYCANCEL = 0x5,
+  MB_ICONSTOP = 0x10,
+  MB_ICONERROR = 0x10,
+  MB_ICONQUESTION = 0x20,
+  MB_ICONEXCLAMATION = 0x30,
+  MB_ICONWARNING = 0x30,
+  MB_ICONINFORMATION = 0x40,
+  MB_DEFBUTTON2 = 0x100,
+  MB_DEFBUTTON3 = 0x200,
 };
 enum MessageBoxResult : int { IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7 };
 int messageBox(const std::string& text, const std::string& caption, unsigned flags);

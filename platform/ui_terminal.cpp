@@ -176,8 +176,8 @@ class TerminalBackend : public Backend {
     std::vector<std::string> chosen;
     for (;;) {
       std::string prompt = c.allowMultiple && !chosen.empty() ? "Another file (Enter: done)"
-                           : c.save                            ? "Save as"
-                                                               : "File";
+                           : c.save                           ? "Save as"
+                                                              : "File";
       bool offerInitial = chosen.empty() && !c.initialName.empty();
       if (offerInitial)
         prompt += " [" + c.initialName + "] (Enter: accept, " + kCancelWord + ": cancel): ";

@@ -18,7 +18,7 @@ namespace vz {
 namespace {
 
 struct Pump {
-  std::mutex mutex;                  // guards hook
+  std::mutex mutex;                             // guards hook
   std::shared_ptr<std::function<void()>> hook;  // the installed pump, or null
 };
 

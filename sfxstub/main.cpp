@@ -92,7 +92,8 @@ class Ui final : public sfx::StubUi {
     q.caption = c_.passwordTitle;
     q.text = sfx::substitutePercent(c_.passwordText, entryPath);
     q.icon = ui::Icon::Question;
-    q.buttons = {{kIdRetry, c_.passwordRetryBtn, true}, {kIdBypass, c_.passwordBypassBtn}, {kIdNever, c_.passwordNeverBtn}};
+    q.buttons = {
+        {kIdRetry, c_.passwordRetryBtn, true}, {kIdBypass, c_.passwordBypassBtn}, {kIdNever, c_.passwordNeverBtn}};
     q.closeId = kIdBypass;
     q.edit = ui::EditField{c_.passwordLabel, password, 80, false};
     const ui::Answer a = ui::ask(q);
@@ -114,10 +115,14 @@ class Ui final : public sfx::StubUi {
                  {kIdNeverReplace, c_.replaceNeverBtn}};
     q.closeId = kIdNo;
     switch (ui::ask(q).buttonId) {
-      case kIdYes: return sfx::ReplaceAnswer::Yes;
-      case kIdAlways: return sfx::ReplaceAnswer::Always;
-      case kIdNeverReplace: return sfx::ReplaceAnswer::Never;
-      default: return sfx::ReplaceAnswer::No;
+      case kIdYes:
+        return sfx::ReplaceAnswer::Yes;
+      case kIdAlways:
+        return sfx::ReplaceAnswer::Always;
+      case kIdNeverReplace:
+        return sfx::ReplaceAnswer::Never;
+      default:
+        return sfx::ReplaceAnswer::No;
     }
   }
   void warning(const std::string& text) override {
@@ -149,12 +154,12 @@ class Ui final : public sfx::StubUi {
   }
 
   const SfxConfig& c_;
-  bool terminal_;          // progress is drawn on the terminal
-  long cancelAfter_;       // VZ_SFX_CANCEL_AFTER, 0: none
-  size_t total_ = 0;       // entries in the archive
-  size_t processed_ = 0;   // entries started
-  std::string title_;      // the window caption as last set
-  bool drawn_ = false;     // the progress line holds text
+  bool terminal_;         // progress is drawn on the terminal
+  long cancelAfter_;      // VZ_SFX_CANCEL_AFTER, 0: none
+  size_t total_ = 0;      // entries in the archive
+  size_t processed_ = 0;  // entries started
+  std::string title_;     // the window caption as last set
+  bool drawn_ = false;    // the progress line holds text
 };
 
 int fail(const std::string& text, const std::string& caption, unsigned icon) {

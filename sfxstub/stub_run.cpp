@@ -33,8 +33,8 @@ namespace {
 
 using namespace vz::engine;
 
-constexpr size_t kBatch = 64;            // central records read per batch
-constexpr size_t kNameBuffer = 260;      // names of this length or more are refused
+constexpr size_t kBatch = 64;                 // central records read per batch
+constexpr size_t kNameBuffer = 260;           // names of this length or more are refused
 constexpr uint64_t kFreeSpaceReserve = 8192;  // kept free on the destination drive
 constexpr size_t kPasswordMax = 80;
 
@@ -47,8 +47,8 @@ struct Queued {
 // One entry being extracted: its local header, name and where its data lies.
 struct Entry {
   LocalHeader header;
-  std::string name;      // "\" separators, as shown in the questions
-  int64_t dataPos = 0;   // first byte behind the header, name and extra field
+  std::string name;     // "\" separators, as shown in the questions
+  int64_t dataPos = 0;  // first byte behind the header, name and extra field
   uint32_t externalAttributes = 0;
   bool encrypted() const { return (header.flags & kFlagEncrypted) != 0; }
 };
@@ -61,9 +61,9 @@ struct RunState {
   bool replaceAll = false;
   bool replaceNone = false;
   bool updateOnly = false;
-  std::string password;                 // the current password
-  bool neverAskPassword = false;        // "never" answered
-  bool fatal = false;                   // disk full or short write
+  std::string password;           // the current password
+  bool neverAskPassword = false;  // "never" answered
+  bool fatal = false;             // disk full or short write
 };
 
 bool existingIsNewer(const std::string& path, uint16_t time, uint16_t date) {
@@ -82,10 +82,17 @@ class Run {
   int go() {
     if (!archive_.open(in_.archivePath)) return kRunCannotOpen;
     switch (in_.config.overwriteMode) {
-      case '0': st_.replaceNone = true; break;
-      case '1': st_.replaceAll = true; break;
-      case '3': st_.updateOnly = true; break;
-      default: break;
+      case '0':
+        st_.replaceNone = true;
+        break;
+      case '1':
+        st_.replaceAll = true;
+        break;
+      case '3':
+        st_.updateOnly = true;
+        break;
+      default:
+        break;
     }
     int64_t pos = in_.payload.centralOffset;
     size_t left = in_.payload.totalEntries;
@@ -250,10 +257,16 @@ class Run {
     }
     if (!ask) return true;
     switch (ui_.askReplace(path, newer)) {
-      case ReplaceAnswer::Yes: return true;
-      case ReplaceAnswer::No: return false;
-      case ReplaceAnswer::Always: st_.replaceAll = true; return true;
-      case ReplaceAnswer::Never: st_.replaceNone = true; return false;
+      case ReplaceAnswer::Yes:
+        return true;
+      case ReplaceAnswer::No:
+        return false;
+      case ReplaceAnswer::Always:
+        st_.replaceAll = true;
+        return true;
+      case ReplaceAnswer::Never:
+        st_.replaceNone = true;
+        return false;
     }
     return false;
   }
@@ -327,8 +340,8 @@ class Run {
   StubUi& ui_;
   CreatedItems& created_;
   bool& aborted_;
-  ArchiveInput archive_;         // the stub's own file
-  OutputFolders folders_;        // below the destination
+  ArchiveInput archive_;   // the stub's own file
+  OutputFolders folders_;  // below the destination
   RunState st_;
 };
 

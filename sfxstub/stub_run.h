@@ -20,10 +20,10 @@ enum RunStatus : int {
   kRunWarning = 1,
   kRunCannotOpen = 2,
   kRunDamaged = 3,
-  kRunFileError = 5,      // CRC mismatch, path cannot be made
+  kRunFileError = 5,  // CRC mismatch, path cannot be made
   kRunNoMemory = 6,
-  kRunDiskFull = 8,       // disk full or a short write
-  kRunUnsupported = 10,   // method 1 to 6, or a name of 260 bytes or more
+  kRunDiskFull = 8,      // disk full or a short write
+  kRunUnsupported = 10,  // method 1 to 6, or a name of 260 bytes or more
   kRunCannotCreate = 12,
 };
 
@@ -53,10 +53,10 @@ struct CreatedItems {
 };
 
 struct RunInput {
-  std::string archivePath;           // the stub's own file
-  engine::SfxPayload payload;        // where the archive lies in it
+  std::string archivePath;     // the stub's own file
+  engine::SfxPayload payload;  // where the archive lies in it
   engine::SfxConfig config;
-  std::string destination;           // native, absolute
+  std::string destination;  // native, absolute
 };
 
 // The internal-error text shown for methods 1 to 6.

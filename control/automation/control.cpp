@@ -137,7 +137,7 @@ com::HRESULT CZCtrl::GetIDsOfNames(const std::vector<std::string>& names, std::v
 }
 
 com::HRESULT CZCtrl::Invoke(com::DispId id, com::InvokeKind kind, const std::vector<com::Variant>& args,
-                       com::Variant* result, unsigned* argError) {
+                            com::Variant* result, unsigned* argError) {
   const com::FuncDesc* f = com::findMember(kDQX, id);
   if (!f) return com::DISP_E_MEMBERNOTFOUND;
   // The interface has no writable member: the one property, hWnd, is

@@ -55,7 +55,7 @@ class CZCtrl final : public com::IDispatch, public com::IConnectionPointContaine
   com::HRESULT GetTypeInfo(const com::InterfaceDesc** out) override;
   com::HRESULT GetIDsOfNames(const std::vector<std::string>& names, std::vector<com::DispId>& ids) override;
   com::HRESULT Invoke(com::DispId id, com::InvokeKind kind, const std::vector<com::Variant>& args, com::Variant* result,
-                 unsigned* argError) override;
+                      unsigned* argError) override;
   // IConnectionPointContainer
   com::HRESULT FindConnectionPoint(const com::Guid& iid, com::IConnectionPoint** out) override;
 
@@ -98,15 +98,15 @@ class CZCtrl final : public com::IDispatch, public com::IConnectionPointContaine
     CZCtrl& owner_;
   };
 
-  std::atomic<uint32_t> refs_{1};      // references held by hosts
-  Handle window_ = 0;                  // the control's window, 0 if it could not be made
-  std::unique_ptr<ZipEngine> zip_;     // write side's engine object with its password buffer
-  ControlPrompts prompts_;             // replace, rename and password dialogs; outlives reader_
+  std::atomic<uint32_t> refs_{1};               // references held by hosts
+  Handle window_ = 0;                           // the control's window, 0 if it could not be made
+  std::unique_ptr<ZipEngine> zip_;              // write side's engine object with its password buffer
+  ControlPrompts prompts_;                      // replace, rename and password dialogs; outlives reader_
   std::unique_ptr<engine::UnzipState> reader_;  // read side's working state
-  std::string newZipName_;             // the new-archive name block, empty when none
-  std::string helpFile_;               // the help file set by SetHelpFile
-  com::EventSinks sinks_;              // advised sinks of _DQXEvents
-  EventPoint eventPoint_{*this};       // the one connection point
+  std::string newZipName_;                      // the new-archive name block, empty when none
+  std::string helpFile_;                        // the help file set by SetHelpFile
+  com::EventSinks sinks_;                       // advised sinks of _DQXEvents
+  EventPoint eventPoint_{*this};                // the one connection point
 };
 
 }  // namespace vz::control

@@ -139,11 +139,16 @@ ui::Question replaceQuestion(const engine::ReplaceRequest& req) {
 
 ReplaceAnswer replaceAnswerFor(int buttonId) {
   switch (buttonId) {
-    case kButtonYes: return ReplaceAnswer::Yes;
-    case kButtonNo: return ReplaceAnswer::No;
-    case kButtonAlways: return ReplaceAnswer::Always;
-    case kButtonRename: return ReplaceAnswer::Rename;
-    default: return ReplaceAnswer::Never;
+    case kButtonYes:
+      return ReplaceAnswer::Yes;
+    case kButtonNo:
+      return ReplaceAnswer::No;
+    case kButtonAlways:
+      return ReplaceAnswer::Always;
+    case kButtonRename:
+      return ReplaceAnswer::Rename;
+    default:
+      return ReplaceAnswer::Never;
   }
 }
 
@@ -198,9 +203,12 @@ ui::Question passwordQuestion(const PasswordPrompt& p) {
 
 PasswordAnswer passwordAnswerFor(int buttonId) {
   switch (buttonId) {
-    case kButtonRetry: return PasswordAnswer::Retry;
-    case kButtonBypass: return PasswordAnswer::Bypass;
-    default: return PasswordAnswer::Never;
+    case kButtonRetry:
+      return PasswordAnswer::Retry;
+    case kButtonBypass:
+      return PasswordAnswer::Bypass;
+    default:
+      return PasswordAnswer::Never;
   }
 }
 

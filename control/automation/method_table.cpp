@@ -4,8 +4,8 @@
 namespace vz::control {
 
 std::vector<std::span<const MethodEntry>> allMethodTables() {
-  return {infoMethods(), settingsMethods(), extractMethods(), itemListMethods(), writeMethods(), sfxMethods(),
-          spanMethods(), repairMethods(), pendingMethods()};
+  return {infoMethods(), settingsMethods(), extractMethods(), itemListMethods(), writeMethods(),
+          sfxMethods(),  spanMethods(),     repairMethods(),  pendingMethods()};
 }
 
 MethodHandler findMethod(com::DispId id) {

@@ -44,11 +44,11 @@ std::span<const MethodEntry> infoMethods();      // archive information, buffer 
 std::span<const MethodEntry> settingsMethods();  // settings, about box, cancel and replace flags
 std::span<const MethodEntry> extractMethods();   // extraction, viewing and the full test
 std::span<const MethodEntry> itemListMethods();  // item lists, their accessors, sorting and icons
-std::span<const MethodEntry> writeMethods();     // adding, deleting, comments, the empty archive, cancel and replace flag
-std::span<const MethodEntry> spanMethods();      // spanned backup, restore, join and the drive checks
-std::span<const MethodEntry> repairMethods();    // archive repair
-std::span<const MethodEntry> sfxMethods();       // self-extractor assembly
-std::span<const MethodEntry> pendingMethods();   // methods whose engine work is still to come
+std::span<const MethodEntry> writeMethods();   // adding, deleting, comments, the empty archive, cancel and replace flag
+std::span<const MethodEntry> spanMethods();    // spanned backup, restore, join and the drive checks
+std::span<const MethodEntry> repairMethods();  // archive repair
+std::span<const MethodEntry> sfxMethods();     // self-extractor assembly
+std::span<const MethodEntry> pendingMethods();  // methods whose engine work is still to come
 
 // Every area's table, in the order findMethod searches them.
 std::vector<std::span<const MethodEntry>> allMethodTables();

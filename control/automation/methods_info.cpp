@@ -78,8 +78,7 @@ Variant getGlobalComment(CZCtrl& c, const Args& a) {
 // (szZipName, szMask, iMaxLength, bBackGroundProcessing) -> BSTR
 Variant getLocalComment(CZCtrl& c, const Args& a) {
   auto* st = readerCall(c, a, 3);
-  return Variant::fromText(st ? engine::getLocalComment(*st, a.text(0), a.text(1), maxLength(a.i2(2)))
-                              : std::string());
+  return Variant::fromText(st ? engine::getLocalComment(*st, a.text(0), a.text(1), maxLength(a.i2(2))) : std::string());
 }
 // (szZipName, szMask, bBackGroundProcessing) -> short
 Variant getLocalCommentSize(CZCtrl& c, const Args& a) {
@@ -98,11 +97,10 @@ Variant isFileInTheZipFile(CZCtrl& c, const Args& a) {
 }
 
 constexpr MethodEntry kTable[] = {
-    {1, isFileNameInFilter},    {2, getZipBufferSize},      {3, getUnzipBufferSize},
-    {34, getMadeUnder},         {35, getVersionMinor},      {36, getGlobalComment},
-    {37, getGlobalCommentSize}, {38, getLocalComment},      {39, getCount},
-    {40, getTotalSize},         {41, isFileInTheZipFile},   {47, isZipFileQuick},
-    {59, getVersionMajor},      {60, getDiskId},            {61, getLocalCommentSize},
+    {1, isFileNameInFilter}, {2, getZipBufferSize},  {3, getUnzipBufferSize},    {34, getMadeUnder},
+    {35, getVersionMinor},   {36, getGlobalComment}, {37, getGlobalCommentSize}, {38, getLocalComment},
+    {39, getCount},          {40, getTotalSize},     {41, isFileInTheZipFile},   {47, isZipFileQuick},
+    {59, getVersionMajor},   {60, getDiskId},        {61, getLocalCommentSize},
 };
 
 }  // namespace

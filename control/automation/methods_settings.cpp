@@ -55,7 +55,7 @@ Variant unzipCancelM(CZCtrl& c, const Args& a) {
 }
 
 constexpr MethodEntry kTable[] = {
-    {45, unzipCancelM},     {51, setStringResourceM}, {55, setHelpFileM},    {56, setIniFileM},
+    {45, unzipCancelM},     {51, setStringResourceM}, {55, setHelpFileM},           {56, setIniFileM},
     {57, setPasswordModeM}, {58, deletePasswordsM},   {kDispIdAboutBox, aboutBoxM},
 };
 

@@ -99,12 +99,7 @@ Variant isDriveWriteable(CZCtrl&, const Args& a) { return Variant::fromBool(engi
 Variant isWriteable(CZCtrl&, const Args& a) { return Variant::fromBool(engine::isWriteable(a.text(0), a.i4(1))); }
 
 constexpr MethodEntry kTable[] = {
-    {6, split},
-    {43, join},
-    {44, restore},
-    {49, backup},
-    {52, isDisketteReady},
-    {53, isDriveWriteable},
+    {6, split},        {43, join}, {44, restore}, {49, backup}, {52, isDisketteReady}, {53, isDriveWriteable},
     {54, isWriteable},
 };
 

@@ -125,9 +125,9 @@ Variant zipGetReplaceFlag(CZCtrl& c, const Args&) {
 }
 
 constexpr MethodEntry kTable[] = {
-    {4, zipCancel},         {5, zipGetReplaceFlag},    {7, setGlobalComment}, {8, setLocalComment},
-    {11, deleteWithMask},   {12, createBlankZipFile},  {62, getNewZipName},   {64, zipFiles},
-    {66, deleteWithSelection},
+    {4, zipCancel},       {5, zipGetReplaceFlag}, {7, setGlobalComment},
+    {8, setLocalComment}, {11, deleteWithMask},   {12, createBlankZipFile},
+    {62, getNewZipName},  {64, zipFiles},         {66, deleteWithSelection},
 };
 
 }  // namespace

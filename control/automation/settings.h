@@ -23,28 +23,28 @@ class CZCtrl;
 // Identifiers of the replaceable texts, as hosts pass them to
 // SetStringResource.
 enum TextId : int {
-  kTextPasswordFirst = 0,     // password prompt, first attempt
-  kTextPasswordWrong = 1,     // password prompt, wrong password
-  kTextRenameCaption = 2,     // rename dialog caption
-  kTextReplaceOlder = 3,      // replace question: the archived copy is older
-  kTextReplaceNewer = 4,      // replace question: the archived copy is newer
-  kTextReplaceQuestion = 5,   // replace question
-  kTextOk = 6,                // OK button
-  kTextCancel = 7,            // Cancel button
-  kTextReplaceCaption = 8,    // replace dialog caption
+  kTextPasswordFirst = 0,    // password prompt, first attempt
+  kTextPasswordWrong = 1,    // password prompt, wrong password
+  kTextRenameCaption = 2,    // rename dialog caption
+  kTextReplaceOlder = 3,     // replace question: the archived copy is older
+  kTextReplaceNewer = 4,     // replace question: the archived copy is newer
+  kTextReplaceQuestion = 5,  // replace question
+  kTextOk = 6,               // OK button
+  kTextCancel = 7,           // Cancel button
+  kTextReplaceCaption = 8,   // replace dialog caption
   kTextReplaceYes = 9,
   kTextReplaceNo = 10,
   kTextReplaceAlways = 11,
-  kTextNever = 12,            // replace and password prompt: never
+  kTextNever = 12,  // replace and password prompt: never
   kTextReplaceRename = 13,
   kTextPasswordCaption = 14,
   kTextPasswordLabel = 15,
   kTextPasswordRetry = 16,
   kTextPasswordBypass = 17,
   // 18 has no entry.
-  kTextBackupSetCaption = 19, // caption of the backup-set chooser
-  kTextNewZipFilter = 20,     // file filter of the new-archive dialog
-  kTextNewZipCaption = 21,    // caption of the new-archive dialog
+  kTextBackupSetCaption = 19,  // caption of the backup-set chooser
+  kTextNewZipFilter = 20,      // file filter of the new-archive dialog
+  kTextNewZipCaption = 21,     // caption of the new-archive dialog
 };
 // Number of slots in the text table (0..21).
 inline constexpr int kTextCount = 22;

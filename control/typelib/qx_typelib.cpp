@@ -16,11 +16,15 @@ using com::ParamDesc;
 using com::VarType;
 
 // All five identifiers share everything but the last digit of data1.
-constexpr com::Guid LIBID_QX30W32Lib = com::makeGuid(0x070BA6E0, 0xBC0B, 0x11CF, 0xAB, 0xB4, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00);
+constexpr com::Guid LIBID_QX30W32Lib =
+    com::makeGuid(0x070BA6E0, 0xBC0B, 0x11CF, 0xAB, 0xB4, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00);
 constexpr com::Guid IID_DQX = com::makeGuid(0x070BA6E1, 0xBC0B, 0x11CF, 0xAB, 0xB4, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00);
-constexpr com::Guid DIID_DQXEvents = com::makeGuid(0x070BA6E2, 0xBC0B, 0x11CF, 0xAB, 0xB4, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00);
-constexpr com::Guid CLSID_QX = com::makeGuid(0x070BA6E3, 0xBC0B, 0x11CF, 0xAB, 0xB4, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00);
-constexpr com::Guid CLSID_QXPropPage = com::makeGuid(0x070BA6E4, 0xBC0B, 0x11CF, 0xAB, 0xB4, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00);
+constexpr com::Guid DIID_DQXEvents =
+    com::makeGuid(0x070BA6E2, 0xBC0B, 0x11CF, 0xAB, 0xB4, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00);
+constexpr com::Guid CLSID_QX =
+    com::makeGuid(0x070BA6E3, 0xBC0B, 0x11CF, 0xAB, 0xB4, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00);
+constexpr com::Guid CLSID_QXPropPage =
+    com::makeGuid(0x070BA6E4, 0xBC0B, 0x11CF, 0xAB, 0xB4, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00);
 
 namespace {
 
@@ -46,9 +50,9 @@ constexpr ParamDesc pSetGlobalComment[] = {{"szZipName", BSTR}, {"szComment", BS
 constexpr ParamDesc pSetLocalComment[] = {
     {"szZipName", BSTR}, {"szMask", BSTR}, {"szComment", BSTR}, {"bBackGroundProcessing", BOOL}};
 constexpr ParamDesc pZipBg[] = {{"szZipName", BSTR}, {"bBackGroundProcessing", BOOL}};
-constexpr ParamDesc pMakeExe[] = {{"szZipName", BSTR},        {"szEXEName", BSTR},        {"szProgramToLaunch", BSTR},
-                                  {"szEXETitle", BSTR},       {"szELFFile", BSTR},        {"iOverwriteMode", SHORT},
-                                  {"bAskDirectory", BOOL},    {"bWin32Target", BOOL},     {"bBackGroundProcessing", BOOL}};
+constexpr ParamDesc pMakeExe[] = {{"szZipName", BSTR},     {"szEXEName", BSTR},    {"szProgramToLaunch", BSTR},
+                                  {"szEXETitle", BSTR},    {"szELFFile", BSTR},    {"iOverwriteMode", SHORT},
+                                  {"bAskDirectory", BOOL}, {"bWin32Target", BOOL}, {"bBackGroundProcessing", BOOL}};
 constexpr ParamDesc pZipMaskBg[] = {{"szZipName", BSTR}, {"szMask", BSTR}, {"bBackGroundProcessing", BOOL}};
 constexpr ParamDesc pCreateBlank[] = {{"szZipName", BSTR}, {"bOpenDialog", BOOL}};
 constexpr ParamDesc pItem[] = {{"hListZIPITEM", LONG}, {"iIndex", SHORT}, {"bListCtrlMode", BOOL}};
@@ -63,23 +67,33 @@ constexpr ParamDesc pJoin[] = {{"szPartFileName", BSTR},
                                {"szTitle", BSTR},
                                {"szMsg", BSTR},
                                {"bBackGroundProcessing", BOOL}};
-constexpr ParamDesc pRestore[] = {{"szSourceDirectory", BSTR}, {"szDestinationDirectory", BSTR},
-                                  {"iOverwriteMode", SHORT},   {"bDisplayDialog", BOOL},
-                                  {"bEraseReadOnlyFiles", BOOL}, {"szTitle", BSTR},
-                                  {"szMsg", BSTR},             {"bBackGroundProcessing", BOOL}};
+constexpr ParamDesc pRestore[] = {{"szSourceDirectory", BSTR},
+                                  {"szDestinationDirectory", BSTR},
+                                  {"iOverwriteMode", SHORT},
+                                  {"bDisplayDialog", BOOL},
+                                  {"bEraseReadOnlyFiles", BOOL},
+                                  {"szTitle", BSTR},
+                                  {"szMsg", BSTR},
+                                  {"bBackGroundProcessing", BOOL}};
 // The last parameter's name is spelt as the interface has always spelt it.
-constexpr ParamDesc pUnzipToFile[] = {{"szZipName", BSTR},          {"szMask", BSTR},       {"szDestFile", BSTR},
-                                      {"bEraseReadOnlyFiles", BOOL}, {"szPassword", BSTR},   {"bAskPassword", BOOL},
+constexpr ParamDesc pUnzipToFile[] = {{"szZipName", BSTR},           {"szMask", BSTR},     {"szDestFile", BSTR},
+                                      {"bEraseReadOnlyFiles", BOOL}, {"szPassword", BSTR}, {"bAskPassword", BOOL},
                                       {"bAckGroundProcessing", BOOL}};
 constexpr ParamDesc pIsZipSlow[] = {
     {"szZipName", BSTR}, {"szPassword", BSTR}, {"bAskPassword", BOOL}, {"bBackGroundProcessing", BOOL}};
-constexpr ParamDesc pBackup[] = {{"szMask", BSTR},           {"szDestDrive", BSTR},        {"bRecurse", BOOL},
-                                 {"bUseArchiveFlag", BOOL},  {"bRemoveArchiveFlag", BOOL}, {"bForceSingleBackup", BOOL},
-                                 {"szTitle", BSTR},          {"szMsg", BSTR},              {"iCompressionMode", SHORT},
+constexpr ParamDesc pBackup[] = {{"szMask", BSTR},
+                                 {"szDestDrive", BSTR},
+                                 {"bRecurse", BOOL},
+                                 {"bUseArchiveFlag", BOOL},
+                                 {"bRemoveArchiveFlag", BOOL},
+                                 {"bForceSingleBackup", BOOL},
+                                 {"szTitle", BSTR},
+                                 {"szMsg", BSTR},
+                                 {"iCompressionMode", SHORT},
                                  {"bBackGroundProcessing", BOOL}};
-constexpr ParamDesc pView[] = {{"szZipName", BSTR},       {"szMask", BSTR},     {"bUseTextEditor", BOOL},
-                               {"bRunEXE", BOOL},         {"szPrivateTempDir", BSTR}, {"szPassword", BSTR},
-                               {"bAskPassword", BOOL},    {"bBackGroundProcessing", BOOL}};
+constexpr ParamDesc pView[] = {
+    {"szZipName", BSTR},        {"szMask", BSTR},     {"bUseTextEditor", BOOL}, {"bRunEXE", BOOL},
+    {"szPrivateTempDir", BSTR}, {"szPassword", BSTR}, {"bAskPassword", BOOL},   {"bBackGroundProcessing", BOOL}};
 constexpr ParamDesc pSetString[] = {{"iStringID", SHORT}, {"szValue", BSTR}};
 constexpr ParamDesc pDiskette[] = {{"szDiskette", BSTR}};
 constexpr ParamDesc pDrive[] = {{"szDrive", BSTR}};
@@ -87,16 +101,23 @@ constexpr ParamDesc pIsWriteable[] = {{"szDestFile", BSTR}, {"lSizeInBytes", LON
 constexpr ParamDesc pHelpFile[] = {{"szHelpFile", BSTR}};
 constexpr ParamDesc pIniFile[] = {{"szFile", BSTR}};
 constexpr ParamDesc pPasswordMode[] = {{"bShow", BOOL}, {"bSave", BOOL}};
-constexpr ParamDesc pUnzipFiles[] = {{"szZipName", BSTR},          {"szMask", BSTR},          {"szDestDirectory", BSTR},
-                                     {"bRebuildDir", BOOL},        {"bEraseReadOnlyFiles", BOOL}, {"iOverwriteMode", SHORT},
-                                     {"szPassword", BSTR},         {"bAskPassword", BOOL},    {"bBackGroundProcessing", BOOL}};
-constexpr ParamDesc pZipFiles[] = {{"szZipName", BSTR},          {"szMask", BSTR},           {"bRecurseSubDirs", BOOL},
-                                   {"iStorePathMethod", SHORT},  {"iOverwriteMode", SHORT},  {"iCompressionMode", SHORT},
-                                   {"bUseArchiveFlag", BOOL},    {"bRemoveArchiveFlag", BOOL}, {"szPassword", BSTR},
-                                   {"bBackGroundProcessing", BOOL}};
-constexpr ParamDesc pBuildList[] = {{"szZipName", BSTR},          {"hListZIPITEM", LONG},  {"bListCtrlMode", BOOL},
-                                    {"szPrivateTempDirectory", BSTR}, {"bWindowsIcons", BOOL}, {"iSortMode", SHORT},
-                                    {"bBackGroundProcessing", BOOL}};
+constexpr ParamDesc pUnzipFiles[] = {{"szZipName", BSTR},
+                                     {"szMask", BSTR},
+                                     {"szDestDirectory", BSTR},
+                                     {"bRebuildDir", BOOL},
+                                     {"bEraseReadOnlyFiles", BOOL},
+                                     {"iOverwriteMode", SHORT},
+                                     {"szPassword", BSTR},
+                                     {"bAskPassword", BOOL},
+                                     {"bBackGroundProcessing", BOOL}};
+constexpr ParamDesc pZipFiles[] = {{"szZipName", BSTR},       {"szMask", BSTR},
+                                   {"bRecurseSubDirs", BOOL}, {"iStorePathMethod", SHORT},
+                                   {"iOverwriteMode", SHORT}, {"iCompressionMode", SHORT},
+                                   {"bUseArchiveFlag", BOOL}, {"bRemoveArchiveFlag", BOOL},
+                                   {"szPassword", BSTR},      {"bBackGroundProcessing", BOOL}};
+constexpr ParamDesc pBuildList[] = {
+    {"szZipName", BSTR},     {"hListZIPITEM", LONG}, {"bListCtrlMode", BOOL},        {"szPrivateTempDirectory", BSTR},
+    {"bWindowsIcons", BOOL}, {"iSortMode", SHORT},   {"bBackGroundProcessing", BOOL}};
 constexpr ParamDesc pDeleteSelection[] = {{"szZipName", BSTR},
                                           {"hListZIPITEM", LONG},
                                           {"hListSelected", LONG},
@@ -202,30 +223,18 @@ constexpr ParamDesc eSplitted[] = {{"iPartNumber", SHORT}, {"lSizeInBytes", LONG
 constexpr ParamDesc eDeleting[] = {{"szCurrentFile", BSTR}};
 
 constexpr FuncDesc kDQXEventMembers[] = {
-    {1, "ZNOpenFile", VOID, eName},
-    {2, "ZNExpanding", VOID, eNameRate},
-    {3, "ZNCloseFile", VOID, eNameNoError},
-    {4, "ZNTest", VOID, eNameNoError},
-    {5, "ZNJoining", VOID, eJoining},
-    {6, "ZNJoined", VOID, eJoined},
-    {7, "ZNJoinDoneSize", VOID, eTotalSize},
-    {8, "ZNJoinDoneName", VOID, eZipName},
-    {9, "ZNRestoreBuildZip", VOID, eZipName},
-    {10, "ZNRestoreZipDone", VOID, eTempZipSize},
-    {11, "ZNBackupBuildZip", VOID, eZipName},
-    {12, "ZNBackupZipDone", VOID, eTempZipSize},
-    {13, "ZNMakeEXEStep1", VOID, {}},
-    {14, "ZNMakeEXEStep2", VOID, eRateDone},
-    {15, "ZNZipping", VOID, eZipping},
-    {16, "ZNZipping2", VOID, eZipping2},
-    {17, "ZNFileZipped", VOID, eFileZipped},
-    {18, "ZNWriting", VOID, eZipName},
-    {19, "ZNReparing", VOID, eReparing},
-    {20, "ZNCompute", VOID, eCompute},
-    {21, "ZNEncrypt", VOID, eEncrypt},
-    {22, "ZNSplitting", VOID, eSplitting},
-    {23, "ZNSplitted", VOID, eSplitted},
-    {24, "ZNDeleting", VOID, eDeleting},
+    {1, "ZNOpenFile", VOID, eName},           {2, "ZNExpanding", VOID, eNameRate},
+    {3, "ZNCloseFile", VOID, eNameNoError},   {4, "ZNTest", VOID, eNameNoError},
+    {5, "ZNJoining", VOID, eJoining},         {6, "ZNJoined", VOID, eJoined},
+    {7, "ZNJoinDoneSize", VOID, eTotalSize},  {8, "ZNJoinDoneName", VOID, eZipName},
+    {9, "ZNRestoreBuildZip", VOID, eZipName}, {10, "ZNRestoreZipDone", VOID, eTempZipSize},
+    {11, "ZNBackupBuildZip", VOID, eZipName}, {12, "ZNBackupZipDone", VOID, eTempZipSize},
+    {13, "ZNMakeEXEStep1", VOID, {}},         {14, "ZNMakeEXEStep2", VOID, eRateDone},
+    {15, "ZNZipping", VOID, eZipping},        {16, "ZNZipping2", VOID, eZipping2},
+    {17, "ZNFileZipped", VOID, eFileZipped},  {18, "ZNWriting", VOID, eZipName},
+    {19, "ZNReparing", VOID, eReparing},      {20, "ZNCompute", VOID, eCompute},
+    {21, "ZNEncrypt", VOID, eEncrypt},        {22, "ZNSplitting", VOID, eSplitting},
+    {23, "ZNSplitted", VOID, eSplitted},      {24, "ZNDeleting", VOID, eDeleting},
 };
 
 // OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE | OLEMISC_INSIDEOUT |
@@ -237,12 +246,11 @@ constexpr uint32_t kQxMiscStatus = 0x20191;
 constexpr com::InterfaceDesc kDQX = {"_DQX", IID_DQX, false, kDQXMembers};
 constexpr com::InterfaceDesc kDQXEvents = {"_DQXEvents", DIID_DQXEvents, true, kDQXEventMembers};
 
-constexpr com::CoClassDesc kQxClass = {
-    "QX", CLSID_QX, kQxProgId, "Quorrin95 Component", &kDQX, &kDQXEvents, kQxMiscStatus, true, nullptr};
+constexpr com::CoClassDesc kQxClass = {"QX",          CLSID_QX, kQxProgId, "Quorrin95 Component", &kDQX, &kDQXEvents,
+                                       kQxMiscStatus, true,     nullptr};
 // The property page has no interfaces of its own in the library.
-constexpr com::CoClassDesc kQxPropPageClass = {"QXPropPage",  CLSID_QXPropPage, kQxPropPageProgId,
-                                               "Quorrin Property Page", nullptr,  nullptr,
-                                               0,             false,            nullptr};
+constexpr com::CoClassDesc kQxPropPageClass = {
+    "QXPropPage", CLSID_QXPropPage, kQxPropPageProgId, "Quorrin Property Page", nullptr, nullptr, 0, false, nullptr};
 
 namespace {
 constexpr const com::InterfaceDesc* kQxInterfaces[] = {&kDQX, &kDQXEvents};

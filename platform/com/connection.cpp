@@ -41,8 +41,8 @@ void EventSinks::fire(DispId id, const std::vector<Variant>& args) {
     return;  // an event is a notification; without memory it is dropped
   }
   for (const Entry& e : snapshot) {
-    bool stillAdvised = std::any_of(sinks_.begin(), sinks_.end(),
-                                    [&e](const Entry& live) { return live.cookie == e.cookie; });
+    bool stillAdvised =
+        std::any_of(sinks_.begin(), sinks_.end(), [&e](const Entry& live) { return live.cookie == e.cookie; });
     if (!stillAdvised) continue;
     // Events have no result; a sink's failure does not stop the others.
     (void)e.sink->Invoke(id, InvokeKind::Method, args, nullptr, nullptr);

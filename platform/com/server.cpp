@@ -45,21 +45,17 @@ constexpr const char* kDispatchProxyClsid = "{00020420-0000-0000-C000-0000000000
 // One item registration writes: a value (keyOnly false) or an empty key.
 struct RegEntry {
   std::string key;
-  std::string name;   // value name; "" is the key's default value
+  std::string name;  // value name; "" is the key's default value
   std::string value;
   bool keyOnly = false;
 };
 
 std::string text(const char* s) { return s ? s : ""; }
 
-std::string versionText(const TypeLibDesc& lib) {
-  return std::to_string(lib.major) + "." + std::to_string(lib.minor);
-}
+std::string versionText(const TypeLibDesc& lib) { return std::to_string(lib.major) + "." + std::to_string(lib.minor); }
 
 // A ProgID is one key name: not empty and without the separator.
-bool validProgId(std::string_view progId) {
-  return !progId.empty() && progId.find('\\') == std::string_view::npos;
-}
+bool validProgId(std::string_view progId) { return !progId.empty() && progId.find('\\') == std::string_view::npos; }
 
 std::vector<RegEntry> classEntries(const CoClassDesc& cls, const TypeLibDesc* lib, const std::string& path,
                                    bool withProgId) {
@@ -162,8 +158,8 @@ std::string resolvedPath(const std::string& path) {
 // The process-wide table of loaded libraries, by resolved path. Never
 // destroyed (see the file comment).
 struct LoadedLibraries {
-  std::mutex mutex;                                      // guards libs
-  std::map<std::string, std::unique_ptr<DynLib>> libs;   // open libraries
+  std::mutex mutex;                                     // guards libs
+  std::map<std::string, std::unique_ptr<DynLib>> libs;  // open libraries
 };
 
 LoadedLibraries& loaded() {

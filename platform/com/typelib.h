@@ -48,9 +48,9 @@ struct CoClassDesc {
   const char* progId;
   const char* typeName;  // the class's readable name
   const InterfaceDesc* defaultInterface;
-  const InterfaceDesc* eventInterface;  // may be null
-  uint32_t miscStatus;   // registered as MiscStatus, 0 for none
-  bool insertable;       // registered with an "Insertable" key
+  const InterfaceDesc* eventInterface;   // may be null
+  uint32_t miscStatus;                   // registered as MiscStatus, 0 for none
+  bool insertable;                       // registered with an "Insertable" key
   const char* versionIndependentProgId;  // may be null
 };
 

@@ -112,12 +112,18 @@ std::string formatDouble(double d) {
 
 const char* typeName(VarType t) {
   switch (t) {
-    case VarType::Empty: return "void";
-    case VarType::Bool: return "BOOL";
-    case VarType::I2: return "short";
-    case VarType::I4: return "long";
-    case VarType::R8: return "double";
-    case VarType::BStr: return "BSTR";
+    case VarType::Empty:
+      return "void";
+    case VarType::Bool:
+      return "BOOL";
+    case VarType::I2:
+      return "short";
+    case VarType::I4:
+      return "long";
+    case VarType::R8:
+      return "double";
+    case VarType::BStr:
+      return "BSTR";
   }
   return "?";
 }
@@ -193,24 +199,35 @@ std::optional<Variant> Variant::convertTo(VarType target) const {
 bool operator==(const Variant& a, const Variant& b) {
   if (a.type_ != b.type_) return false;
   switch (a.type_) {
-    case VarType::Empty: return true;
-    case VarType::Bool: return a.boolValue() == b.boolValue();
+    case VarType::Empty:
+      return true;
+    case VarType::Bool:
+      return a.boolValue() == b.boolValue();
     case VarType::I2:
-    case VarType::I4: return a.i_ == b.i_;
-    case VarType::R8: return a.d_ == b.d_;
-    case VarType::BStr: return a.s_ == b.s_;
+    case VarType::I4:
+      return a.i_ == b.i_;
+    case VarType::R8:
+      return a.d_ == b.d_;
+    case VarType::BStr:
+      return a.s_ == b.s_;
   }
   return false;
 }
 
 std::string formatForDisplay(const Variant& v) {
   switch (v.type()) {
-    case VarType::Empty: return {};
-    case VarType::Bool: return v.boolValue() ? "1" : "0";
-    case VarType::I2: return std::to_string(v.shortValue());
-    case VarType::I4: return std::to_string(v.longValue());
-    case VarType::R8: return formatDouble(v.doubleValue());
-    case VarType::BStr: return v.text();
+    case VarType::Empty:
+      return {};
+    case VarType::Bool:
+      return v.boolValue() ? "1" : "0";
+    case VarType::I2:
+      return std::to_string(v.shortValue());
+    case VarType::I4:
+      return std::to_string(v.longValue());
+    case VarType::R8:
+      return formatDouble(v.doubleValue());
+    case VarType::BStr:
+      return v.text();
   }
   return {};
 }

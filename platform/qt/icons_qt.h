@@ -32,8 +32,8 @@ class QtBackend : public Backend {
   ImageList::Image ownIcon(OwnIcon which, bool small) override;
 
  private:
-  QStringList types_;           // every type's name, sorted: the system image indexes
-  QHash<QString, int> index_;   // type name -> index in types_
+  QStringList types_;          // every type's name, sorted: the system image indexes
+  QHash<QString, int> index_;  // type name -> index in types_
 };
 
 // The resource path of an own icon's drawing.

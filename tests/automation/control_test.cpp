@@ -25,12 +25,24 @@ std::vector<Variant> defaultArgs(const com::FuncDesc& f, const std::string& zip)
   std::vector<Variant> args;
   for (const com::ParamDesc& p : f.params) {
     switch (p.type) {
-      case VarType::BStr: args.push_back(T(std::string(p.name) == "szZipName" ? zip : "")); break;
-      case VarType::Bool: args.push_back(B(false)); break;
-      case VarType::I2: args.push_back(S(0)); break;
-      case VarType::I4: args.push_back(L(0)); break;
-      case VarType::R8: args.push_back(Variant::fromDouble(0)); break;
-      case VarType::Empty: args.emplace_back(); break;
+      case VarType::BStr:
+        args.push_back(T(std::string(p.name) == "szZipName" ? zip : ""));
+        break;
+      case VarType::Bool:
+        args.push_back(B(false));
+        break;
+      case VarType::I2:
+        args.push_back(S(0));
+        break;
+      case VarType::I4:
+        args.push_back(L(0));
+        break;
+      case VarType::R8:
+        args.push_back(Variant::fromDouble(0));
+        break;
+      case VarType::Empty:
+        args.emplace_back();
+        break;
     }
   }
   return args;
@@ -47,9 +59,8 @@ TEST_F(ControlTest, EveryMethodAnswersWithItsResultType) {
   // method is checked for its result type here and for its work in the
   // tests of its own area.
   const std::map<com::DispId, Variant> expected = {
-      {2, S(32767)}, {3, S(24576)},  {34, S(3)},  {35, S(0)},  {36, T("")},  {37, S(13)},
-      {38, T("")},   {39, S(2)},     {47, S(0)},  {59, S(3)},  {60, S(0)},  {61, S(-1)},
-      {62, T("")},   {67, T("")},    {68, T("")},
+      {2, S(32767)}, {3, S(24576)}, {34, S(3)}, {35, S(0)},  {36, T("")}, {37, S(13)}, {38, T("")}, {39, S(2)},
+      {47, S(0)},    {59, S(3)},    {60, S(0)}, {61, S(-1)}, {62, T("")}, {67, T("")}, {68, T("")},
   };
   // Methods that would start programs or write next to the test are
   // called from a scratch folder with program starts recorded, not made.
@@ -218,9 +229,9 @@ TEST_F(ControlTest, MissingEngineObjectsAreReportedAndMethodsFail) {
   EXPECT_EQ(call(d, "ZipCancel", {B(true)}).hr, com::S_OK);
   EXPECT_EQ(call(d, "UnzipCancel", {B(true)}).hr, com::S_OK);
   EXPECT_EQ(call(d, "DestroyZIPITEMImageList").value, B(false));
-  EXPECT_EQ(call(d, "ZipFiles", {T(zip), T("*.*"), B(false), S(0), S(0), S(0), B(false), B(false), T(""), B(false)})
-                .value,
-            S(2));
+  EXPECT_EQ(
+      call(d, "ZipFiles", {T(zip), T("*.*"), B(false), S(0), S(0), S(0), B(false), B(false), T(""), B(false)}).value,
+      S(2));
   // The engine-free methods still work.
   EXPECT_EQ(call(d, "GetZipBufferSize").value, S(32767));
   EXPECT_EQ(call(d, "GetUnzipBufferSize").value, S(24576));
@@ -265,13 +276,13 @@ TEST_F(ControlTest, PerCallOptionsReachTheEngineObjects) {
   // folder the test runs in (the archive is missing, the mask matches
   // nothing; only the options handed to the engine matter here).
   const std::string zip = dir_.file("a.zip");
-  call(d, "UnzipFiles", {T(zip), T("*.*"), T(dir_.file("out")), B(true), B(true), S(2), T(longPassword), B(false),
-                         B(false)});
+  call(d, "UnzipFiles",
+       {T(zip), T("*.*"), T(dir_.file("out")), B(true), B(true), S(2), T(longPassword), B(false), B(false)});
   EXPECT_EQ(ctl->readerState()->password, std::string(79, 'p'));
   EXPECT_FALSE(ctl->readerState()->askPassword);
   EXPECT_TRUE(ctl->readerState()->eraseReadOnly);
-  call(d, "ZipFiles", {T(zip), T(dir_.file("none*.xyz")), B(false), S(0), S(3), S(7), B(false), B(false), T(longPassword),
-                       B(false)});
+  call(d, "ZipFiles",
+       {T(zip), T(dir_.file("none*.xyz")), B(false), S(0), S(3), S(7), B(false), B(false), T(longPassword), B(false)});
   EXPECT_EQ(std::string(ctl->zipEngine()->password.data()), std::string(80, 'p'));
   EXPECT_EQ(ctl->zipEngine()->requestedOverwriteMode, 3);
   EXPECT_EQ(call(d, "ZipGetReplaceFlag").value, S(3));

@@ -178,7 +178,8 @@ TEST_F(ControlTest, PasswordPromptAfterAWrongPassword) {
   EXPECT_EQ(prompts.askPassword(req, &typed), PasswordAnswer::Retry);
   EXPECT_EQ(typed, req.lastPassword);
   const ui::Question& shown = ui_->asked()[0];
-  EXPECT_EQ(shown.text, "A.TXT is an encrypted file.\nl\xC3\xB6we is not the good password.\nWould you like to retry?\n");
+  EXPECT_EQ(shown.text,
+            "A.TXT is an encrypted file.\nl\xC3\xB6we is not the good password.\nWould you like to retry?\n");
   EXPECT_EQ(shown.edit->initial, req.lastPassword);
   EXPECT_EQ(buttonsOf(shown), (std::vector<ButtonState>{{16, "&Retry", true, false, false},
                                                         {17, "&Bypass", false, false, false},
@@ -241,7 +242,9 @@ TEST_F(ControlTest, ReplacedTextsAndHelpFileReachTheDialogs) {
   EXPECT_EQ(ctl->readerState()->prompts, &ctl->prompts());
   call(ctl.get(), "SetStringResource", {S(9), T("&Oui")});
   call(ctl.get(), "SetStringResource", {S(5), T("%2 -- %1 existe.")});
-  call(ctl.get(), "SetStringResource", {S(4), T("Plus r\xC3\xA9" "cent")});
+  call(ctl.get(), "SetStringResource",
+       {S(4), T("Plus r\xC3\xA9"
+                "cent")});
   call(ctl.get(), "SetStringResource", {S(14), T("Mot de passe")});
   call(ctl.get(), "SetHelpFile", {T("/opt/help/qx.html")});
 
@@ -251,7 +254,9 @@ TEST_F(ControlTest, ReplacedTextsAndHelpFileReachTheDialogs) {
   req.entryName = "X";
   ctl->prompts().askPassword(req, nullptr);
   ASSERT_EQ(ui_->asked().size(), 2u);
-  EXPECT_EQ(ui_->asked()[0].text, "Plus r\xC3\xA9" "cent -- /data/out/README.TXT existe.");
+  EXPECT_EQ(ui_->asked()[0].text,
+            "Plus r\xC3\xA9"
+            "cent -- /data/out/README.TXT existe.");
   EXPECT_EQ(ui_->asked()[0].buttons[0].text, "&Oui");
   EXPECT_EQ(ui_->asked()[0].helpFile, "/opt/help/qx.html");
   EXPECT_EQ(ui_->asked()[1].caption, "Mot de passe");

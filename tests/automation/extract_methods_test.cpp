@@ -28,7 +28,6 @@ class ExtractMethods : public ControlWithEvents {
     for (const auto& e : sink->events) out.emplace_back(e.id, e.args.at(0).text());
     return out;
   }
-
 };
 
 TEST_F(ExtractMethods, ResultsAndEvents) {
@@ -59,8 +58,8 @@ TEST_F(ExtractMethods, ResultsAndEvents) {
   EXPECT_TRUE(sink->events.empty());
   EXPECT_EQ(call(ctl.get(), "IsZIPFileSlow", {T(dir_.file("none.zip")), T(""), B(false), B(false)}).value, S(6));
 
-  EXPECT_EQ(call(ctl.get(), "UnzipToFile", {T(zip), T("SUB\\B.TXT"), T(dir_.file("one.txt")), B(false), T(""),
-                                            B(false), B(false)})
+  EXPECT_EQ(call(ctl.get(), "UnzipToFile",
+                 {T(zip), T("SUB\\B.TXT"), T(dir_.file("one.txt")), B(false), T(""), B(false), B(false)})
                 .value,
             S(0));
   EXPECT_EQ(readFile(dir_.file("ONE.TXT")).size(), 1500u);
@@ -116,8 +115,7 @@ TEST_F(ExtractMethods, PasswordPromptAndView) {
     return LaunchResult{true, -1};
   });
   const std::string view = dir_.file("view");
-  EXPECT_EQ(call(ctl.get(), "View", {T(zip), T("*.*"), B(true), B(false), T(view), T("pw"), B(false), B(false)})
-                .value,
+  EXPECT_EQ(call(ctl.get(), "View", {T(zip), T("*.*"), B(true), B(false), T(view), T("pw"), B(false), B(false)}).value,
             B(true));
   setLauncher(previous);
   EXPECT_EQ(launched, (std::vector<std::vector<std::string>>{{"xdg-open", view + "/SECRET.TXT"}}));

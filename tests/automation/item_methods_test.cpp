@@ -167,10 +167,10 @@ TEST_F(ItemMethods, SortingAndTheFailureResults) {
   com::IDispatch* d = ctl.get();
   const std::string zip = archive();
   const Handle box = list(false);
-  ASSERT_EQ(build(d, zip, box, false, 3).value, S(0));  // newest first
-  EXPECT_EQ(item(d, "GetZIPITEMDir", box, 0, false), T("DOCS\\"));      // 2020
-  EXPECT_EQ(item(d, "GetZIPITEMName", box, 1, false), T("A;B:C.DAT"));  // 2020
-  EXPECT_EQ(item(d, "GetZIPITEMName", box, 2, false), T("SETUP.EXE"));  // 2001
+  ASSERT_EQ(build(d, zip, box, false, 3).value, S(0));                   // newest first
+  EXPECT_EQ(item(d, "GetZIPITEMDir", box, 0, false), T("DOCS\\"));       // 2020
+  EXPECT_EQ(item(d, "GetZIPITEMName", box, 1, false), T("A;B:C.DAT"));   // 2020
+  EXPECT_EQ(item(d, "GetZIPITEMName", box, 2, false), T("SETUP.EXE"));   // 2001
   EXPECT_EQ(item(d, "GetZIPITEMName", box, 3, false), T("README.TXT"));  // 1999
   EXPECT_EQ(call(d, "SortZIPITEMList", {L(box), S(4), B(false)}).value, B(true));
   EXPECT_EQ(item(d, "GetZIPITEMName", box, 0, false), T("README.TXT"));  // largest first
@@ -217,9 +217,9 @@ TEST_F(ItemMethods, DeleteTempDirectoriesRemovesTheViewerAndIconFolders) {
   auto ctl = newControl();
   com::IDispatch* d = ctl.get();
   // A build without a private folder makes the icon folder.
-  ASSERT_EQ(call(d, "BuildZIPITEMList", {T(archive()), L(list(false)), B(false), T(""), B(false), S(0), B(false)})
-                .value,
-            S(0));
+  ASSERT_EQ(
+      call(d, "BuildZIPITEMList", {T(archive()), L(list(false)), B(false), T(""), B(false), S(0), B(false)}).value,
+      S(0));
   const std::string base = engine::tempBaseFolder();
   EXPECT_TRUE(isDirectory(base + "QXICONS"));
   fs::create_directories(base + "QXVIEW/deep");

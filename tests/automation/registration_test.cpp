@@ -105,8 +105,7 @@ TEST_F(RegistrationTest, ClassObjectsAndUnloading) {
   ASSERT_EQ(control::getClassObject(&CLSID_QX, &com::IID_IClassFactory, reinterpret_cast<void**>(factory.put())),
             com::S_OK);
   void* none = reinterpret_cast<void*>(1);
-  EXPECT_EQ(control::getClassObject(&CLSID_QXPropPage, &com::IID_IClassFactory, &none),
-            com::CLASS_E_CLASSNOTAVAILABLE);
+  EXPECT_EQ(control::getClassObject(&CLSID_QXPropPage, &com::IID_IClassFactory, &none), com::CLASS_E_CLASSNOTAVAILABLE);
   EXPECT_EQ(none, nullptr);
   EXPECT_EQ(control::getClassObject(&CLSID_QX, &com::IID_IDispatch, &none), com::E_NOINTERFACE);
 
@@ -131,9 +130,9 @@ TEST_F(RegistrationTest, BuiltLibraryRegistersAndCreatesTheControl) {
   EXPECT_EQ(std::filesystem::canonical(registered), std::filesystem::canonical(lib));
 
   com::Ref<com::IDispatch> ctl;
-  ASSERT_EQ(com::createInstanceByProgId("Quorrin95.CompressCtrl.1", com::IID_IDispatch,
-                                        reinterpret_cast<void**>(ctl.put())),
-            com::S_OK);
+  ASSERT_EQ(
+      com::createInstanceByProgId("Quorrin95.CompressCtrl.1", com::IID_IDispatch, reinterpret_cast<void**>(ctl.put())),
+      com::S_OK);
   EXPECT_EQ(call(ctl.get(), "GetZipBufferSize").value, S(32767));
   const com::InterfaceDesc* info = nullptr;
   ASSERT_EQ(ctl->GetTypeInfo(&info), com::S_OK);

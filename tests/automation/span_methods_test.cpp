@@ -23,9 +23,9 @@ namespace fs = std::filesystem;
 using com::Variant;
 
 // Event DISPIDs.
-constexpr com::DispId kJoining = 5, kJoinDoneSize = 7, kJoinDoneName = 8, kRestoreBuildZip = 9,
-                      kRestoreZipDone = 10, kBackupBuildZip = 11, kBackupZipDone = 12, kWriting = 18,
-                      kReparing = 19, kSplitting = 22, kSplitted = 23;
+constexpr com::DispId kJoining = 5, kJoinDoneSize = 7, kJoinDoneName = 8, kRestoreBuildZip = 9, kRestoreZipDone = 10,
+                      kBackupBuildZip = 11, kBackupZipDone = 12, kWriting = 18, kReparing = 19, kSplitting = 22,
+                      kSplitted = 23;
 
 std::vector<std::string> filesIn(const std::string& folder) {
   std::vector<std::string> names;
@@ -65,7 +65,6 @@ class SpanMethods : public ControlWithEvents {
     EXPECT_EQ(r.hr, com::S_OK);
     return r.value;
   }
-
 };
 
 TEST_F(SpanMethods, SplitJoinAndRepareEvents) {
@@ -163,8 +162,8 @@ TEST_F(SpanDrives, BackupOntoSeveralDisksThenRestore) {
     };
     ui_->push(s);
   }
-  const Variant r = callValue("Backup", {T(dir_.file("tree") + "/*.*"), T("A:\\"), B(true), B(false), B(false),
-                                         B(true), T("Backup"), T("Insert disk %1"), S(3), B(true)});
+  const Variant r = callValue("Backup", {T(dir_.file("tree") + "/*.*"), T("A:\\"), B(true), B(false), B(false), B(true),
+                                         T("Backup"), T("Insert disk %1"), S(3), B(true)});
   EXPECT_EQ(r, S(0));
   collectDisk();
   EXPECT_EQ(fs::path(tempArchive).filename(), "TREE.ZIP");
@@ -186,8 +185,8 @@ TEST_F(SpanDrives, BackupOntoSeveralDisksThenRestore) {
 
   // Restore from the box: every file with its bytes and time.
   sink->events.clear();
-  EXPECT_EQ(callValue("Restore", {T(dir_.file("box")), T(dir_.file("restored")), S(0), B(false), B(false), T(""),
-                                  T(""), B(true)}),
+  EXPECT_EQ(callValue("Restore",
+                      {T(dir_.file("box")), T(dir_.file("restored")), S(0), B(false), B(false), T(""), T(""), B(true)}),
             S(0));
   EXPECT_EQ(treeOf(dir_.file("restored")), treeOf(dir_.file("tree")));
   const std::vector<com::DispId> restoreEvents = ids();
@@ -199,21 +198,21 @@ TEST_F(SpanDrives, BackupOntoSeveralDisksThenRestore) {
   ui_ = std::make_shared<ui::ScriptedBackend>();
   ui::setBackend(ui_);
   fs::copy_file(dir_.file("box/") + parts.front(), dir_.file("box/OTHER.0_0"));
-  EXPECT_EQ(callValue("Restore", {T(dir_.file("box")), T(dir_.file("r2")), S(0), B(false), B(false), T(""), T(""),
-                                  B(false)}),
-            S(1));
+  EXPECT_EQ(
+      callValue("Restore", {T(dir_.file("box")), T(dir_.file("r2")), S(0), B(false), B(false), T(""), T(""), B(false)}),
+      S(1));
   EXPECT_FALSE(fs::exists(dir_.file("r2")));
-  EXPECT_EQ(callValue("Restore", {T(dir_.file("box")), T(dir_.file("r2")), S(0), B(true), B(false), T(""), T(""),
-                                  B(false)}),
-            S(3));
+  EXPECT_EQ(
+      callValue("Restore", {T(dir_.file("box")), T(dir_.file("r2")), S(0), B(true), B(false), T(""), T(""), B(false)}),
+      S(3));
   ui_->pushPaths({dir_.file("box/") + parts.front()});
-  EXPECT_EQ(callValue("Restore", {T(dir_.file("box")), T(dir_.file("r2")), S(0), B(true), B(false), T(""), T(""),
-                                  B(false)}),
-            S(0));
+  EXPECT_EQ(
+      callValue("Restore", {T(dir_.file("box")), T(dir_.file("r2")), S(0), B(true), B(false), T(""), T(""), B(false)}),
+      S(0));
   EXPECT_EQ(treeOf(dir_.file("r2")), treeOf(dir_.file("tree")));
-  EXPECT_EQ(callValue("Restore", {T(dir_.file("a")), T(dir_.file("r3")), S(0), B(false), B(false), T(""), T(""),
-                                  B(false)}),
-            S(4));
+  EXPECT_EQ(
+      callValue("Restore", {T(dir_.file("a")), T(dir_.file("r3")), S(0), B(false), B(false), T(""), T(""), B(false)}),
+      S(4));
 }
 
 TEST_F(SpanDrives, RefusalsAndDriveChecks) {
@@ -223,8 +222,8 @@ TEST_F(SpanDrives, RefusalsAndDriveChecks) {
   EXPECT_EQ(callValue("IsDriveWriteable", {T("E:\\")}), B(false));
   EXPECT_EQ(callValue("IsWriteable", {T("A:\\X.ZIP"), L(40000)}), B(true));
   EXPECT_EQ(callValue("IsWriteable", {T("A:\\X.ZIP"), L(40001)}), B(false));
-  const std::vector<Variant> onCd = {T(dir_.file("tree") + "/*.*"), T("E:\\"), B(true), B(false), B(false),
-                                     B(false), T(""), T(""), S(0), B(false)};
+  const std::vector<Variant> onCd = {
+      T(dir_.file("tree") + "/*.*"), T("E:\\"), B(true), B(false), B(false), B(false), T(""), T(""), S(0), B(false)};
   EXPECT_EQ(callValue("Backup", onCd), S(24));
   writeFile(dir_.file("a/OLD.TXT"), std::string("x"));
   std::vector<Variant> force = onCd;

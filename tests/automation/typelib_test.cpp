@@ -72,12 +72,18 @@ TEST(QxTypeLib, SpotChecksOfMethods) {
     VarType result;
     size_t params;
   } table[] = {
-      {1, "IsFileNameInFilter", VarType::Bool, 2},  {2, "GetZipBufferSize", VarType::I2, 0},
-      {10, "MakeEXEFile", VarType::I2, 9},          {29, "GetZIPITEMCrc", VarType::R8, 3},
-      {33, "DestroyZIPITEMLParam", VarType::Empty, 1}, {36, "GetGlobalComment", VarType::BStr, 3},
-      {40, "GetTotalSize", VarType::R8, 3},         {49, "Backup", VarType::I2, 10},
-      {62, "GetNewZIPName", VarType::BStr, 0},      {64, "ZipFiles", VarType::I2, 10},
-      {69, "GetZIPITEMHImageList", VarType::I4, 1}, {71, "SetListViewImageList", VarType::Bool, 1},
+      {1, "IsFileNameInFilter", VarType::Bool, 2},
+      {2, "GetZipBufferSize", VarType::I2, 0},
+      {10, "MakeEXEFile", VarType::I2, 9},
+      {29, "GetZIPITEMCrc", VarType::R8, 3},
+      {33, "DestroyZIPITEMLParam", VarType::Empty, 1},
+      {36, "GetGlobalComment", VarType::BStr, 3},
+      {40, "GetTotalSize", VarType::R8, 3},
+      {49, "Backup", VarType::I2, 10},
+      {62, "GetNewZIPName", VarType::BStr, 0},
+      {64, "ZipFiles", VarType::I2, 10},
+      {69, "GetZIPITEMHImageList", VarType::I4, 1},
+      {71, "SetListViewImageList", VarType::Bool, 1},
   };
   for (const Expect& e : table) {
     const com::FuncDesc* f = com::findMember(kDQX, e.id);

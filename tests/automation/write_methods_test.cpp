@@ -23,9 +23,9 @@ class WriteMethods : public ControlWithEvents {
  protected:
   Variant zipFiles(const std::string& zip, const std::string& mask, int16_t overwrite, bool background,
                    const std::string& password = "", int16_t compression = 0) {
-    const CallResult r = call(ctl.get(), "ZipFiles",
-                              {T(zip), T(mask), B(true), S(1), S(overwrite), S(compression), B(false), B(false),
-                               T(password), B(background)});
+    const CallResult r = call(
+        ctl.get(), "ZipFiles",
+        {T(zip), T(mask), B(true), S(1), S(overwrite), S(compression), B(false), B(false), T(password), B(background)});
     EXPECT_EQ(r.hr, com::S_OK);
     return r.value;
   }
@@ -45,7 +45,6 @@ class WriteMethods : public ControlWithEvents {
     fs::create_directories(fs::path(path).parent_path());
     writeFile(path, std::string_view(text));
   }
-
 };
 
 TEST_F(WriteMethods, ZipFilesEventsAndResults) {
@@ -112,8 +111,8 @@ TEST_F(WriteMethods, ReplaceQuestionAndReplaceFlag) {
   const ui::Question& q = ui_->asked()[0];
   EXPECT_EQ(q.caption, "Replace...");
   EXPECT_NE(q.text.find("already exists."), std::string::npos);
-  const auto rename = std::find_if(q.buttons.begin(), q.buttons.end(),
-                                   [](const ui::Button& b) { return b.text == "&Rename..."; });
+  const auto rename =
+      std::find_if(q.buttons.begin(), q.buttons.end(), [](const ui::Button& b) { return b.text == "&Rename..."; });
   ASSERT_NE(rename, q.buttons.end());
   EXPECT_TRUE(rename->disabled);  // no renaming when adding
   EXPECT_EQ(call(ctl.get(), "ZipGetReplaceFlag").value, S(0));

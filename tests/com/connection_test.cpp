@@ -34,8 +34,8 @@ class Sink final : public IDispatch {
     }
     return E_FAIL;  // a failing sink must not stop the others
   }
-  uint32_t refs = 1;              // the stack owner's reference
-  std::function<void()> action;   // runs inside Invoke
+  uint32_t refs = 1;             // the stack owner's reference
+  std::function<void()> action;  // runs inside Invoke
 
  private:
   std::string name_;

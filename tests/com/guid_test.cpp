@@ -36,8 +36,7 @@ TEST(Guid, EqualityLooksAtEveryByte) {
 
 TEST(Guid, RejectsMalformedText) {
   for (const char* bad : {
-           "",
-           "{}",
+           "", "{}",
            "070BA6E0-BC0B-11CF-ABB4-444553540000",     // no braces
            "{070BA6E0-BC0B-11CF-ABB4-444553540000",    // no closing brace
            "(070BA6E0-BC0B-11CF-ABB4-444553540000)",   // wrong brackets

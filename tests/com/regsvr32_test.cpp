@@ -90,8 +90,8 @@ TEST_F(Regsvr32, FailuresHaveTheirStatusAndMessage) {
 }
 
 TEST_F(Regsvr32, BadUsagePrintsTheUsage) {
-  for (const auto& args : std::vector<std::vector<std::string>>{
-           {}, {"/s"}, {"/x", kServer}, {kServer, kServer}, {"--u", kServer}}) {
+  for (const auto& args :
+       std::vector<std::vector<std::string>>{{}, {"/s"}, {"/x", kServer}, {kServer, kServer}, {"--u", kServer}}) {
     EXPECT_EQ(tool(args), 1);
     EXPECT_TRUE(contains(err_, "Usage: regsvr32")) << err_;
   }

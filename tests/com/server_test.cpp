@@ -35,14 +35,27 @@ std::string realPath(const std::string& p) {
 Lines serverLines(const std::string& path) {
   const std::string c = std::string("CLSID\\") + kClsidText, t = std::string("TypeLib\\") + kLibText + "\\1.2";
   const std::string i = std::string("Interface\\") + kIidText, e = std::string("Interface\\") + kEventText;
-  return {c + "|=VzTest Adder", c + "\\InprocServer32|=" + path, c + "\\InprocServer32|ThreadingModel=Apartment",
-          c + "\\ProgID|=VzTest.Adder.1", c + "\\TypeLib|=" + kLibText, c + "\\Version|=1.2",
-          c + "\\MiscStatus|=131473", c + "\\Insertable|", c + "\\Control|",
-          "VzTest.Adder.1|=VzTest Adder", std::string("VzTest.Adder.1\\CLSID|=") + kClsidText,
+  return {c + "|=VzTest Adder",
+          c + "\\InprocServer32|=" + path,
+          c + "\\InprocServer32|ThreadingModel=Apartment",
+          c + "\\ProgID|=VzTest.Adder.1",
+          c + "\\TypeLib|=" + kLibText,
+          c + "\\Version|=1.2",
+          c + "\\MiscStatus|=131473",
+          c + "\\Insertable|",
+          c + "\\Control|",
+          "VzTest.Adder.1|=VzTest Adder",
+          std::string("VzTest.Adder.1\\CLSID|=") + kClsidText,
           "VzTest.Adder.1\\Insertable|",
-          t + "|=VzTestServerLib", t + "\\0\\linux|=" + path, t + "\\FLAGS|=2",
-          i + "|=_DAdder", i + "\\ProxyStubClsid32|=" + kDispatchProxy, i + "\\TypeLib|=" + kLibText,
-          e + "|=_DAdderEvents", e + "\\ProxyStubClsid32|=" + kDispatchProxy, e + "\\TypeLib|=" + kLibText};
+          t + "|=VzTestServerLib",
+          t + "\\0\\linux|=" + path,
+          t + "\\FLAGS|=2",
+          i + "|=_DAdder",
+          i + "\\ProxyStubClsid32|=" + kDispatchProxy,
+          i + "\\TypeLib|=" + kLibText,
+          e + "|=_DAdderEvents",
+          e + "\\ProxyStubClsid32|=" + kDispatchProxy,
+          e + "\\TypeLib|=" + kLibText};
 }
 
 // A class described in the test: no ProgID's extras, not insertable.
@@ -176,12 +189,11 @@ TEST_F(Server, EndToEndThroughTheTestServer) {
   ASSERT_EQ(obj->GetIDsOfNames({"ADD"}, ids), S_OK);
   Variant result;
   unsigned argError = 0;
-  ASSERT_EQ(obj->Invoke(ids[0], InvokeKind::Method, {Variant::fromLong(2), Variant::fromText("40")}, &result,
-                        &argError),
-            S_OK);
+  ASSERT_EQ(
+      obj->Invoke(ids[0], InvokeKind::Method, {Variant::fromLong(2), Variant::fromText("40")}, &result, &argError),
+      S_OK);
   EXPECT_EQ(result, Variant::fromLong(42));
-  EXPECT_EQ(obj->Invoke(ids[0], InvokeKind::Method, {Variant::fromLong(2), Variant::fromText("x")}, &result,
-                        &argError),
+  EXPECT_EQ(obj->Invoke(ids[0], InvokeKind::Method, {Variant::fromLong(2), Variant::fromText("x")}, &result, &argError),
             DISP_E_TYPEMISMATCH);
   EXPECT_EQ(argError, 1u);
   ASSERT_EQ(obj->GetIDsOfNames({"greet"}, ids), S_OK);

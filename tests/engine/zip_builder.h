@@ -35,28 +35,28 @@ inline void put32(std::string& out, uint32_t v) {
 
 struct TestEntry {
   std::string name = "A.TXT";
-  std::string data;                 // stored as is (the method field is only a label)
+  std::string data;  // stored as is (the method field is only a label)
   uint16_t method = 0;
-  uint16_t flags = 0;               // local and central unless centralFlags is set
+  uint16_t flags = 0;  // local and central unless centralFlags is set
   std::optional<uint16_t> centralFlags;
   uint16_t versionMadeBy = 0x0014;  // host 0, version 2.0
   uint16_t versionNeeded = 10;
-  uint16_t time = 0x6000;           // 12:00:00
-  uint16_t date = 0x5021;           // 2020-01-01
-  std::optional<uint32_t> crc;      // default: CRC of data
-  std::optional<uint32_t> centralCrc;  // default: crc
+  uint16_t time = 0x6000;                    // 12:00:00
+  uint16_t date = 0x5021;                    // 2020-01-01
+  std::optional<uint32_t> crc;               // default: CRC of data
+  std::optional<uint32_t> centralCrc;        // default: crc
   std::optional<uint32_t> uncompressedSize;  // default: data size
   std::string localExtra;
   std::string centralExtra;
   std::string comment;
   uint32_t externalAttributes = 0x20;
-  std::optional<uint32_t> localOffset;  // default: the real (possibly prefix-adjusted) offset
+  std::optional<uint32_t> localOffset;     // default: the real (possibly prefix-adjusted) offset
   std::optional<std::string> centralName;  // default: name
   // Bit-3 shapes: write a descriptor behind the data; with a descriptor or
   // flag bit 3, zeroLocalSizes leaves the local CRC and sizes 0.
   bool descriptor = false;
   bool zeroLocalSizes = true;
-  bool descriptorWithoutFlag = false;  // write a descriptor although bit 3 is clear
+  bool descriptorWithoutFlag = false;           // write a descriptor although bit 3 is clear
   std::optional<uint16_t> nameLengthOverride;   // central name length field
   std::optional<uint16_t> extraLengthOverride;  // central extra length field
   std::optional<uint16_t> commentLengthOverride;
@@ -72,8 +72,8 @@ struct ZipBuilder {
   std::string comment;
   std::optional<uint16_t> thisDisk, directoryDisk, entriesOnDisk, totalEntries, commentLength;
   std::optional<uint32_t> directorySize, directoryOffset;
-  std::string trailing;              // bytes behind the archive comment
-  bool writeCentral = true;          // false: leave the central directory and end record out
+  std::string trailing;      // bytes behind the archive comment
+  bool writeCentral = true;  // false: leave the central directory and end record out
 
   std::string build() const {
     std::string out = prefix;

@@ -141,9 +141,9 @@ TEST(AttributesNoXattr, ArchiveReadsSetAndClearingSucceeds) {
     if (setxattr(f.c_str(), "user.x", "1", 1, 0) == 0) _exit(77);  // it does support them after all
     int bad = 0;
     if (vz::getFileAttributes(f) != kAttrArchive) bad |= 1;
-    if (!vz::setFileAttributes(f, kAttrSystem)) bad |= 2;       // clearing archive succeeds silently
-    if (vz::getFileAttributes(f) != kAttrArchive) bad |= 4;     // and the bit still reads set
-    if (!vz::setFileAttributes(f, kAttrReadOnly)) bad |= 8;     // permissions still work
+    if (!vz::setFileAttributes(f, kAttrSystem)) bad |= 2;    // clearing archive succeeds silently
+    if (vz::getFileAttributes(f) != kAttrArchive) bad |= 4;  // and the bit still reads set
+    if (!vz::setFileAttributes(f, kAttrReadOnly)) bad |= 8;  // permissions still work
     if (vz::getFileAttributes(f) != (kAttrReadOnly | kAttrArchive)) bad |= 16;
     _exit(bad);
   }

@@ -25,7 +25,9 @@ TEST(CodePage, EveryCp437ByteRoundTrips) {
     EXPECT_EQ(vz::utf8ToCp437(u), one) << b;
   }
   EXPECT_EQ(vz::utf8ToCp437(vz::cp437ToUtf8(allBytes())), allBytes());
-  EXPECT_EQ(vz::cp437ToUtf8("\x81""ber \x9E \xE1 \xFF"), "über ₧ ß \u00A0");
+  EXPECT_EQ(vz::cp437ToUtf8("\x81"
+                            "ber \x9E \xE1 \xFF"),
+            "über ₧ ß \u00A0");
 }
 
 // The table against an independent one: python's cp437 codec.
@@ -44,8 +46,14 @@ TEST(CodePage, TableMatchesPythonCodec) {
 
 TEST(CodePage, Utf8Validation) {
   vz::test::ScopedRoot root;
-  const char* valid[] = {"", "plain", "é", "€", "😀", "\xF4\x8F\xBF\xBF" /* U+10FFFF */,
-                         "\xED\x9F\xBF" /* U+D7FF */, "\xEE\x80\x80" /* U+E000 */};
+  const char* valid[] = {"",
+                         "plain",
+                         "é",
+                         "€",
+                         "😀",
+                         "\xF4\x8F\xBF\xBF" /* U+10FFFF */,
+                         "\xED\x9F\xBF" /* U+D7FF */,
+                         "\xEE\x80\x80" /* U+E000 */};
   for (const char* s : valid) EXPECT_TRUE(vz::isValidUtf8(s)) << s;
   EXPECT_TRUE(vz::isValidUtf8(std::string("a\0b", 3)));
   const char* invalid[] = {
@@ -58,10 +66,11 @@ TEST(CodePage, Utf8Validation) {
       "\xED\xBF\xBF",      // surrogate U+DFFF
       "\xF4\x90\x80\x80",  // U+110000
       "\xF5\x80\x80\x80",  // lead byte beyond the range
-      "\xFF",              "\x80",  // stray continuation
-      "\xE2\x82",          // truncated
-      "\xC3(",             // continuation missing
-      "ok\xE9",            // Latin-1 byte
+      "\xFF",
+      "\x80",      // stray continuation
+      "\xE2\x82",  // truncated
+      "\xC3(",     // continuation missing
+      "ok\xE9",    // Latin-1 byte
   };
   for (const char* s : invalid) EXPECT_FALSE(vz::isValidUtf8(s)) << s;
 }
@@ -72,11 +81,18 @@ TEST(CodePage, Conversions) {
   EXPECT_EQ(vz::utf8ToCp437("a€中b"), "a__b");
   EXPECT_EQ(vz::utf8ToCp437("x\xE2\x82"), "x__");
   // OemToAnsi leaves UTF-8 alone, so converting twice does no harm.
-  const std::string once = vz::oemToAnsi("\x8E""RGER.TXT");
+  const std::string once = vz::oemToAnsi(
+      "\x8E"
+      "RGER.TXT");
   EXPECT_EQ(once, "ÄRGER.TXT");
   EXPECT_EQ(vz::oemToAnsi(once), once);
-  EXPECT_EQ(vz::ansiToOem("ÄRGER.TXT"), "\x8E""RGER.TXT");
-  EXPECT_EQ(vz::ansiToOem("\x8E""RGER"), "\x8E""RGER");  // not UTF-8: already OEM
+  EXPECT_EQ(vz::ansiToOem("ÄRGER.TXT"),
+            "\x8E"
+            "RGER.TXT");
+  EXPECT_EQ(vz::ansiToOem("\x8E"
+                          "RGER"),
+            "\x8E"
+            "RGER");  // not UTF-8: already OEM
 }
 
 }  // namespace

@@ -83,13 +83,13 @@ TEST_F(MimeGlobs, NamesFindTheirTypeByTheDatabaseRules) {
   EXPECT_EQ(db_.typeForName("SETUP.EXE"), "application/x-ms-dos-executable");
   EXPECT_EQ(db_.typeForName("x.tar.gz"), "application/x-compressed-tar");  // the longer suffix wins
   EXPECT_EQ(db_.typeForName("x.gz"), "application/gzip");
-  EXPECT_EQ(db_.typeForName("Makefile"), "text/x-makefile");               // a literal name
+  EXPECT_EQ(db_.typeForName("Makefile"), "text/x-makefile");  // a literal name
   EXPECT_EQ(db_.typeForName("MAKEFILE.TXT"), "text/plain");
-  EXPECT_EQ(db_.typeForName("main.c"), "text/x-csrc");                     // case-sensitive rules
+  EXPECT_EQ(db_.typeForName("main.c"), "text/x-csrc");  // case-sensitive rules
   EXPECT_EQ(db_.typeForName("MAIN.C"), "text/x-c++src");
-  EXPECT_EQ(db_.typeForName("README.1ST"), "text/x-readme");                // wildcard rules
+  EXPECT_EQ(db_.typeForName("README.1ST"), "text/x-readme");  // wildcard rules
   EXPECT_EQ(db_.typeForName("ls.1"), "application/x-troff-man");
-  EXPECT_EQ(db_.typeForName("x.tgz"), "application/x-tgz");                // the heavier rule wins
+  EXPECT_EQ(db_.typeForName("x.tgz"), "application/x-tgz");  // the heavier rule wins
   EXPECT_EQ(db_.typeForName("x.unknown"), "");
   EXPECT_EQ(db_.typeForName(""), "");
 }
@@ -108,7 +108,9 @@ TEST_F(MimeGlobs, TypesAreSortedWithTheFallbacksAndIconNamesFollowTheOverrides) 
 
 TEST_F(MimeGlobs, FilesWithoutAMatchingNameAreTypedByTheirContent) {
   writeFile(dir_.file("notes"), std::string_view("plain words\nand lines\n"));
-  writeFile(dir_.file("blob"), std::string("\x7F" "ELF\x02\x01", 6));
+  writeFile(dir_.file("blob"), std::string("\x7F"
+                                           "ELF\x02\x01",
+                                           6));
   writeFile(dir_.file("empty"), std::string_view());
   writeFile(dir_.file("latin"), std::string_view("caf\xE9\n"));  // not UTF-8
   std::string longText(600, 'a');
@@ -201,9 +203,8 @@ class MimeApps : public ::testing::Test {
 };
 
 TEST_F(MimeApps, DefaultsAddedAssociationsAndApplicationsCount) {
-  writeFile(dir_.file("config/mimeapps.list"),
-            std::string_view("[Default Applications]\ntext/plain=editor.desktop;\n"
-                             "[Added Associations]\nimage/png = viewer.desktop\n"));
+  writeFile(dir_.file("config/mimeapps.list"), std::string_view("[Default Applications]\ntext/plain=editor.desktop;\n"
+                                                                "[Added Associations]\nimage/png = viewer.desktop\n"));
   writeFile(dir_.file("sysdata/applications/player.desktop"),
             std::string_view("[Desktop Entry]\nName=Player\nMimeType=audio/ogg;video/ogg;\n"));
   writeFile(dir_.file("sysdata/applications/gone.desktop"),

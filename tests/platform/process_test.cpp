@@ -79,10 +79,10 @@ TEST(SplitCommandLine, FollowsTheQuotingRules) {
   EXPECT_EQ(vz::splitCommandLine("a\"b c\"d"), (Args{"ab cd"}));
   EXPECT_EQ(vz::splitCommandLine("\"\" x"), (Args{"", "x"}));
   EXPECT_EQ(vz::splitCommandLine("C:\\dir\\ x"), (Args{"C:\\dir\\", "x"}));  // backslashes alone are literal
-  EXPECT_EQ(vz::splitCommandLine("a\\\"b"), (Args{"a\"b"}));                // \" is a quote
-  EXPECT_EQ(vz::splitCommandLine("a\\\\\"b c\""), (Args{"a\\b c"}));       // \\" is \ and a quote mark
-  EXPECT_EQ(vz::splitCommandLine("a\\\\\\\"b"), (Args{"a\\\"b"}));         // \\\" is \ and "
-  EXPECT_EQ(vz::splitCommandLine("\"a\"\"b\" c"), (Args{"a\"b", "c"}));    // "" inside quotes
+  EXPECT_EQ(vz::splitCommandLine("a\\\"b"), (Args{"a\"b"}));                 // \" is a quote
+  EXPECT_EQ(vz::splitCommandLine("a\\\\\"b c\""), (Args{"a\\b c"}));         // \\" is \ and a quote mark
+  EXPECT_EQ(vz::splitCommandLine("a\\\\\\\"b"), (Args{"a\\\"b"}));           // \\\" is \ and "
+  EXPECT_EQ(vz::splitCommandLine("\"a\"\"b\" c"), (Args{"a\"b", "c"}));      // "" inside quotes
   EXPECT_EQ(vz::splitCommandLine("\"open ended"), (Args{"open ended"}));
 }
 

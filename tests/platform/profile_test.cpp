@@ -50,8 +50,7 @@ TEST_F(Profile, LookupIgnoresCaseAndKeepsFirstSpelling) {
   ASSERT_TRUE(vz::writeProfileString("MAIN", "TITLE", "Changed", ini_));
   ASSERT_TRUE(vz::writeProfileString("main", "NewKey", "1", ini_));
   // CR LF style, the comment and the spelling of section and key survive.
-  EXPECT_EQ(readText(ini_),
-            "; settings\r\n[Main]\r\nTitle=Changed\r\nEmpty=\r\nNewKey=1\r\n[Other]\r\ntitle=x\r\n");
+  EXPECT_EQ(readText(ini_), "; settings\r\n[Main]\r\nTitle=Changed\r\nEmpty=\r\nNewKey=1\r\n[Other]\r\ntitle=x\r\n");
   EXPECT_EQ(vz::getProfileSectionNames(ini_), (std::vector<std::string>{"Main", "Other"}));
   const auto pairs = vz::getProfileSection("MAIN", ini_);
   ASSERT_EQ(pairs.size(), 3u);
@@ -95,8 +94,8 @@ TEST_F(Profile, DeleteKeysAndSections) {
 }
 
 TEST_F(Profile, ValuesReadBackExactly) {
-  const std::vector<std::string> values = {"\"quoted\"", "  padded  ", "a\"b", "", "\"", "x = y", "; not a comment",
-                                           "[Section]", "tab\tinside", "Grüße"};
+  const std::vector<std::string> values = {"\"quoted\"",      "  padded  ", "a\"b",        "",     "\"", "x = y",
+                                           "; not a comment", "[Section]",  "tab\tinside", "Grüße"};
   for (size_t i = 0; i < values.size(); ++i)
     ASSERT_TRUE(vz::writeProfileString("V", "k" + std::to_string(i), values[i], ini_));
   for (size_t i = 0; i < values.size(); ++i)

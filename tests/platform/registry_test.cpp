@@ -78,11 +78,11 @@ TEST_F(Registry, KeysAndValuesIgnoreCaseAndKeepTheirFirstSpelling) {
 TEST_F(Registry, AwkwardNamesAndValuesRoundTrip) {
   std::string everyByte;
   for (int b = 0; b < 256; ++b) everyByte += static_cast<char>(b);
-  const std::vector<std::string> keyParts = {
-      "quote\"d", "a=b", "[bracket]", "per%cent", "line\nfeed", "cr\rtab\t", " spaced ", "Grüße 日本", "@", ";semi", "#hash",
-      "slash/forward"};
-  const std::vector<std::string> texts = {"",           "\"", "back\\slash", "a=b", "[x]", "line1\nline2\r\n",
-                                          everyByte,    "@",  " padded ",    "%41", "\\x41"};
+  const std::vector<std::string> keyParts = {"quote\"d",   "a=b",       "[bracket]", "per%cent",
+                                             "line\nfeed", "cr\rtab\t", " spaced ",  "Grüße 日本",
+                                             "@",          ";semi",     "#hash",     "slash/forward"};
+  const std::vector<std::string> texts = {"",        "\"", "back\\slash", "a=b", "[x]",  "line1\nline2\r\n",
+                                          everyByte, "@",  " padded ",    "%41", "\\x41"};
   std::vector<uint8_t> allBytes(everyByte.begin(), everyByte.end());
   for (size_t i = 0; i < keyParts.size(); ++i) {
     const std::string key = "Odd\\" + keyParts[i] + "\\" + keyParts[(i + 1) % keyParts.size()];
@@ -97,7 +97,8 @@ TEST_F(Registry, AwkwardNamesAndValuesRoundTrip) {
     const std::string key = "Odd\\" + keyParts[i] + "\\" + keyParts[(i + 1) % keyParts.size()];
     ASSERT_TRUE(reg::keyExists(RegRoot::CurrentUser, key)) << i;
     for (size_t j = 0; j < texts.size(); ++j)
-      EXPECT_EQ(reg::getString(RegRoot::CurrentUser, key, texts[j] + "#" + std::to_string(j)), texts[j]) << i << "/" << j;
+      EXPECT_EQ(reg::getString(RegRoot::CurrentUser, key, texts[j] + "#" + std::to_string(j)), texts[j])
+          << i << "/" << j;
     auto v = reg::getValue(RegRoot::CurrentUser, key, everyByte);
     ASSERT_TRUE(v);
     EXPECT_EQ(v->bytes, allBytes);

@@ -41,8 +41,10 @@ Question replaceQuestion() {
   Question q;
   q.caption = "Replace...";
   q.text = "The file a.txt already exists.";
-  q.buttons = {{9, "&Yes", true, false, false},   {10, "&No", false, false, false},
-               {11, "&Always", false, false, false}, {12, "Ne&ver", false, false, false},
+  q.buttons = {{9, "&Yes", true, false, false},
+               {10, "&No", false, false, false},
+               {11, "&Always", false, false, false},
+               {12, "Ne&ver", false, false, false},
                {13, "&Rename...", false, true, false}};
   q.closeId = 10;
   return q;
@@ -101,12 +103,13 @@ TEST(TerminalBackend, ChoosersReadPaths) {
   save.initialName = "new.zip";
   std::vector<std::vector<std::string>> files;
   std::vector<std::optional<std::string>> folders;
-  std::string input = "missing.zip\nset1.zip\n"  // relative to the folder; a missing file is refused
-                      "\n"                        // save: Enter accepts the offered name
-                      "-\n"                       // save: cancelled
-                      "set1.zip\n"                // folder chooser: not a folder
-                      "tmp\n"
-                      "\n";                       // no offered folder: cancel
+  std::string input =
+      "missing.zip\nset1.zip\n"  // relative to the folder; a missing file is refused
+      "\n"                       // save: Enter accepts the offered name
+      "-\n"                      // save: cancelled
+      "set1.zip\n"               // folder chooser: not a folder
+      "tmp\n"
+      "\n";  // no offered folder: cancel
   std::string shown = withPipes(input, [&](Backend& b) {
     files.push_back(b.chooseFiles(open));
     files.push_back(b.chooseFiles(save));

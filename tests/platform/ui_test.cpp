@@ -16,7 +16,9 @@ Question sampleQuestion() {
   Question q;
   q.caption = "Replace...";
   q.text = "The file a.txt already exists.\nWould you like to replace it?";
-  q.buttons = {{1, "&Yes", true, false, false}, {2, "&No", false, false, false}, {3, "&Rename...", false, true, false},
+  q.buttons = {{1, "&Yes", true, false, false},
+               {2, "&No", false, false, false},
+               {3, "&Rename...", false, true, false},
                {4, "Ok", false, false, true}};
   q.closeId = 2;
   return q;
@@ -77,8 +79,7 @@ TEST(MessageBox, ButtonSetsTextsDefaultsAndCloseAnswers) {
 TEST(Describe, FormatsCaptionTextAndButtonsOnOneLine) {
   Question q = sampleQuestion();
   q.text = "Line one\r\nLine two\nthree\tend";
-  EXPECT_EQ(describe(q),
-            "Replace...\tLine one\\nLine two\\nthree\\tend\t[Yes]* [No] [Rename...]- [Ok]-");
+  EXPECT_EQ(describe(q), "Replace...\tLine one\\nLine two\\nthree\\tend\t[Yes]* [No] [Rename...]- [Ok]-");
   q.edit = EditField{"", "name.txt", 0, false};  // with edit text, Ok is enabled
   EXPECT_EQ(describe(q).substr(describe(q).rfind('\t') + 1), "[Yes]* [No] [Rename...]- [Ok]");
   EXPECT_EQ(plainButtonText("&Yes"), "yes");
@@ -133,9 +134,9 @@ TEST(ScriptedBackend, ChoosesByTextOrIdAndRecordsEveryQuestion) {
 TEST(ScriptedBackend, DisabledUnknownAndEditDependentButtons) {
   ScriptedBackend s;
   Question q = sampleQuestion();
-  s.pushButton("rename...");                   // disabled
-  s.pushButton("always");                      // not in the question
-  s.pushButton("ok");                          // needs edit text, none given
+  s.pushButton("rename...");                    // disabled
+  s.pushButton("always");                       // not in the question
+  s.pushButton("ok");                           // needs edit text, none given
   s.pushButton("ok", std::string("new name"));  // the edit text enables it
   ScriptedBackend::Scripted badId;
   badId.buttonId = 99;

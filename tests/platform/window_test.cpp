@@ -54,7 +54,10 @@ TEST(MessagePump, HookRunsOnceAndMayReenterOrBeCleared) {
   });
   vz::pumpMessages();
   EXPECT_EQ(runs, 2);
-  vz::setMessagePump([&] { vz::setMessagePump(nullptr); ++runs; });  // a hook removing itself
+  vz::setMessagePump([&] {
+    vz::setMessagePump(nullptr);
+    ++runs;
+  });  // a hook removing itself
   vz::pumpMessages();
   vz::pumpMessages();
   EXPECT_EQ(runs, 3);

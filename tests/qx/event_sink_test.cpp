@@ -17,8 +17,8 @@ TEST(QxEventSink, OneLinePerEventWithTabs) {
   std::ostringstream out;
   auto sink = EventPrinter::create(out, control::kDQXEvents);
   ASSERT_TRUE(sink);
-  EXPECT_EQ(sink->Invoke(2, com::InvokeKind::Method, {Variant::fromText("dir/a.txt"), Variant::fromShort(50)},
-                         nullptr, nullptr),
+  EXPECT_EQ(sink->Invoke(2, com::InvokeKind::Method, {Variant::fromText("dir/a.txt"), Variant::fromShort(50)}, nullptr,
+                         nullptr),
             com::S_OK);
   sink->Invoke(3, com::InvokeKind::Method, {Variant::fromText("a.txt"), Variant::fromBool(true)}, nullptr, nullptr);
   sink->Invoke(23, com::InvokeKind::Method, {Variant::fromShort(-2), Variant::fromLong(1457664)}, nullptr, nullptr);

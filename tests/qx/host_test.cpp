@@ -30,7 +30,7 @@ class RefusingControl final : public com::IDispatch {
     *out = nullptr;
     return com::E_NOINTERFACE;
   }
-  uint32_t AddRef() override { return 1; }   // lives on the test's stack
+  uint32_t AddRef() override { return 1; }  // lives on the test's stack
   uint32_t Release() override { return 1; }
   com::HRESULT GetTypeInfo(const com::InterfaceDesc**) override { return com::E_NOTIMPL; }
   com::HRESULT GetIDsOfNames(const std::vector<std::string>& names, std::vector<com::DispId>& ids) override {
@@ -115,7 +115,7 @@ TEST_F(QxHost, CommandLineErrorsExitWithTwo) {
   EXPECT_EQ(qx({"GetGlobalComment", "a.zip", "70000", "0"}), kExitUsage);  // short out of range
   EXPECT_NE(err_.str().find("iMaxLength"), std::string::npos) << err_.str();
   EXPECT_EQ(qx({"GetTotalSize", "a.zip", "maybe", "0"}), kExitUsage);  // not a BOOL
-  EXPECT_EQ(qx({"IsWriteable", "/tmp/x", "12ab"}), kExitUsage);       // not a long
+  EXPECT_EQ(qx({"IsWriteable", "/tmp/x", "12ab"}), kExitUsage);        // not a long
 
   EXPECT_EQ(qx({}), kExitUsage);
   EXPECT_NE(err_.str().find("usage: qx"), std::string::npos);
@@ -175,8 +175,7 @@ TEST_F(QxHost, NotificationsBecomeEventLines) {
   printer->Release();
 
   com::Variant hwnd;
-  ASSERT_EQ(created.control->Invoke(control::kDispIdHWnd, com::InvokeKind::PropertyGet, {}, &hwnd, nullptr),
-            com::S_OK);
+  ASSERT_EQ(created.control->Invoke(control::kDispIdHWnd, com::InvokeKind::PropertyGet, {}, &hwnd, nullptr), com::S_OK);
   const Handle window = hwnd.longValue();
   const char* name = "dir/a.txt";
   sendMessage(window, control::kMsgOpenFile, 0, reinterpret_cast<LParam>(name));

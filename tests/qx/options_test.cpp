@@ -37,7 +37,7 @@ TEST(QxOptions, AnswersValueForms) {
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_EQ(*r.options.answersFile, "ans.txt");
 
-  EXPECT_FALSE(parseCommandLine({"--answers"}).ok);           // value missing
+  EXPECT_FALSE(parseCommandLine({"--answers"}).ok);               // value missing
   EXPECT_FALSE(parseCommandLine({"--answers=", "AboutBox"}).ok);  // empty value
   EXPECT_FALSE(parseCommandLine({"--events=1", "AboutBox"}).ok);  // switch with a value
 }

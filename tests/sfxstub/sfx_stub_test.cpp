@@ -88,9 +88,7 @@ class SfxStub : public ::testing::Test {
     test::writeFile(src + "/sub/deeper/c.txt", std::string(50000, 'c'));
     return src;
   }
-  static bool sameTree(const std::string& a, const std::string& b) {
-    return test::run({"diff", "-r", a, b}) == 0;
-  }
+  static bool sameTree(const std::string& a, const std::string& b) { return test::run({"diff", "-r", a, b}) == 0; }
 
   // One private root for the suite: the temporary base folder is computed
   // once per process.

@@ -61,7 +61,7 @@ void writeFile(const std::string& path, std::string_view text);
 bool haveProgram(std::string_view name);
 // Runs argv (no shell), returns its exit status; standard output goes to
 // *out when given, standard error is discarded unless errOut is given.
-int run(const std::vector<std::string>& argv, std::string* out = nullptr,
-        std::string* errOut = nullptr, const std::string& cwd = "");
+int run(const std::vector<std::string>& argv, std::string* out = nullptr, std::string* errOut = nullptr,
+        const std::string& cwd = "");
 
 }  // namespace vz::test

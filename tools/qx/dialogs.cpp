@@ -23,7 +23,8 @@ class LoggingBackend final : public ui::Backend {
   }
   std::vector<std::string> chooseFiles(const ui::FileChooser& c) override {
     log_ << escapeForLine(c.caption) << (c.save ? "\tsave file\t" : "\topen file\t") << escapeForLine(c.initialFolder)
-         << '\n' << std::flush;
+         << '\n'
+         << std::flush;
     return inner_->chooseFiles(c);
   }
   std::optional<std::string> chooseFolder(const ui::FolderChooser& c) override {

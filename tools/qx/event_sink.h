@@ -37,8 +37,8 @@ class EventPrinter final : public com::IDispatch {
   // IDispatch
   com::HRESULT GetTypeInfo(const com::InterfaceDesc** out) override;
   com::HRESULT GetIDsOfNames(const std::vector<std::string>& names, std::vector<com::DispId>& ids) override;
-  com::HRESULT Invoke(com::DispId id, com::InvokeKind kind, const std::vector<com::Variant>& args,
-                      com::Variant* result, unsigned* argError) override;
+  com::HRESULT Invoke(com::DispId id, com::InvokeKind kind, const std::vector<com::Variant>& args, com::Variant* result,
+                      unsigned* argError) override;
 
   // Events printed so far.
   size_t eventCount() const { return count_; }
@@ -47,10 +47,10 @@ class EventPrinter final : public com::IDispatch {
   EventPrinter(std::ostream& out, const com::InterfaceDesc& events) : out_(out), events_(events) {}
   ~EventPrinter() = default;
 
-  std::ostream& out_;                    // where the event lines go
-  const com::InterfaceDesc& events_;     // names and DISPIDs of the events
-  std::atomic<uint32_t> refs_{1};        // references; the sink deletes itself at 0
-  size_t count_ = 0;                     // events printed
+  std::ostream& out_;                 // where the event lines go
+  const com::InterfaceDesc& events_;  // names and DISPIDs of the events
+  std::atomic<uint32_t> refs_{1};     // references; the sink deletes itself at 0
+  size_t count_ = 0;                  // events printed
 };
 
 }  // namespace vz::qx

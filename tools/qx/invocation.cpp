@@ -32,9 +32,7 @@ const char* expectedForm(com::VarType t) {
   return "no value";
 }
 
-std::string plural(size_t n, const char* word) {
-  return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
-}
+std::string plural(size_t n, const char* word) { return std::to_string(n) + " " + word + (n == 1 ? "" : "s"); }
 
 }  // namespace
 
@@ -67,8 +65,7 @@ bool convertArguments(const com::FuncDesc& member, com::InvokeKind kind, const s
     }
     auto v = com::parseArgument(words[0], member.result);
     if (!v) {
-      *error = "value for " + std::string(member.name) + ": '" + words[0] + "' is not " +
-               expectedForm(member.result);
+      *error = "value for " + std::string(member.name) + ": '" + words[0] + "' is not " + expectedForm(member.result);
       return false;
     }
     args->push_back(std::move(*v));
@@ -131,11 +128,11 @@ CallOutcome callMethod(com::IDispatch& control, const std::string& name, const s
   unsigned argError = 0;
   h = control.Invoke(id, *kind, args, &result, &argError);
   if (h == com::DISP_E_BADPARAMCOUNT)
-    return fail(kExitUsage, std::string(member->name) + ": the control refused the argument count: " +
-                                formatSignature(*member));
+    return fail(kExitUsage,
+                std::string(member->name) + ": the control refused the argument count: " + formatSignature(*member));
   if (h == com::DISP_E_TYPEMISMATCH)
-    return fail(kExitUsage, std::string(member->name) + ": the control refused argument " +
-                                std::to_string(argError + 1));
+    return fail(kExitUsage,
+                std::string(member->name) + ": the control refused argument " + std::to_string(argError + 1));
   if (com::failed(h)) return fail(kExitCallFailed, std::string(member->name) + " failed: " + describeHresult(h));
 
   const bool hasResult = *kind == com::InvokeKind::PropertyGet ||

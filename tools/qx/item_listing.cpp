@@ -18,16 +18,35 @@ namespace {
 
 // The methods the listing calls.
 enum Method : size_t {
-  kBuild, kName, kDir, kIsDir, kIsEncrypted, kIsArchive, kIsHidden, kIsSystem, kIsReadOnly, kIsAnnotated,
-  kMethod, kDay, kMonth, kYear, kHour, kMin, kRate, kSize, kCrc, kIcon, kMethodCount
+  kBuild,
+  kName,
+  kDir,
+  kIsDir,
+  kIsEncrypted,
+  kIsArchive,
+  kIsHidden,
+  kIsSystem,
+  kIsReadOnly,
+  kIsAnnotated,
+  kMethod,
+  kDay,
+  kMonth,
+  kYear,
+  kHour,
+  kMin,
+  kRate,
+  kSize,
+  kCrc,
+  kIcon,
+  kMethodCount
 };
 // Their names, in the order of Method.
 constexpr std::array<const char*, kMethodCount> kMethodNames = {
-    "BuildZIPITEMList",      "GetZIPITEMName",       "GetZIPITEMDir",      "GetZIPITEMIsDir",
-    "GetZIPITEMIsEncrypted", "GetZIPITEMIsArchive",  "GetZIPITEMIsHidden", "GetZIPITEMIsSystem",
-    "GetZIPITEMIsReadOnly",  "GetZIPITEMIsAnnotated", "GetZIPITEMMethod",  "GetZIPITEMDay",
-    "GetZIPITEMMonth",       "GetZIPITEMYear",       "GetZIPITEMHour",     "GetZIPITEMMin",
-    "GetZIPITEMRate",        "GetZIPITEMOriginalSize", "GetZIPITEMCrc",    "GetZIPITEMIconIndex",
+    "BuildZIPITEMList",      "GetZIPITEMName",         "GetZIPITEMDir",      "GetZIPITEMIsDir",
+    "GetZIPITEMIsEncrypted", "GetZIPITEMIsArchive",    "GetZIPITEMIsHidden", "GetZIPITEMIsSystem",
+    "GetZIPITEMIsReadOnly",  "GetZIPITEMIsAnnotated",  "GetZIPITEMMethod",   "GetZIPITEMDay",
+    "GetZIPITEMMonth",       "GetZIPITEMYear",         "GetZIPITEMHour",     "GetZIPITEMMin",
+    "GetZIPITEMRate",        "GetZIPITEMOriginalSize", "GetZIPITEMCrc",      "GetZIPITEMIconIndex",
 };
 
 // The list box of the run, removed from the handle table on every way out.
@@ -73,8 +92,7 @@ class Caller {
     unsigned argError = 0;
     const com::HRESULT h = control_.Invoke(ids_[m], com::InvokeKind::Method, args, &result, &argError);
     if (com::failed(h)) {
-      *error = std::string("calling ") + kMethodNames[m] +
-               " failed: " + describeHresult(h);
+      *error = std::string("calling ") + kMethodNames[m] + " failed: " + describeHresult(h);
       return false;
     }
     return true;
@@ -103,8 +121,8 @@ std::string itemDateText(int year, int month, int day) {
   return buf;
 }
 
-int listItems(com::IDispatch& control, const std::string& archive, std::optional<int16_t> sortMode,
-              std::ostream& out, std::ostream& err) {
+int listItems(com::IDispatch& control, const std::string& archive, std::optional<int16_t> sortMode, std::ostream& out,
+              std::ostream& err) {
   Caller caller(control);
   std::string error;
   if (!caller.lookUp(&error)) {
@@ -119,8 +137,8 @@ int listItems(com::IDispatch& control, const std::string& archive, std::optional
 
   com::Variant built;
   if (!caller.call(kBuild,
-                   {com::Variant::fromText(archive), com::Variant::fromLong(box.handle()), com::Variant::fromBool(false),
-                    com::Variant::fromText(""), com::Variant::fromBool(false),
+                   {com::Variant::fromText(archive), com::Variant::fromLong(box.handle()),
+                    com::Variant::fromBool(false), com::Variant::fromText(""), com::Variant::fromBool(false),
                     com::Variant::fromShort(sortMode.value_or(-1)), com::Variant::fromBool(false)},
                    built, &error)) {
     err << "qx: " << error << '\n';
@@ -154,7 +172,8 @@ int listItems(com::IDispatch& control, const std::string& archive, std::optional
                            v[kIsHidden].boolValue(), v[kIsSystem].boolValue(), v[kIsReadOnly].boolValue(),
                            v[kIsAnnotated].boolValue())
         << '\t' << v[kMethod].shortValue() << '\t'
-        << itemDateText(v[kYear].shortValue(), v[kMonth].shortValue(), v[kDay].shortValue()) << '\t' << time << '\t'
+        << itemDateText(v[kYear].shortValue(), v[kMonth].shortValue(), v[kDay].shortValue()) << '\t' << time
+        << '\t'
         // The size travels as a signed long; its bits are the unsigned size.
         << static_cast<uint32_t>(v[kSize].longValue()) << '\t' << v[kRate].shortValue() << '\t' << crc << '\t'
         << v[kIcon].shortValue() << '\n';

@@ -37,8 +37,8 @@ namespace vz::qx {
 
 // Lists the items; returns an ExitStatus value (kExitArchiveUnreadable when
 // BuildZIPITEMList reports -1).
-int listItems(com::IDispatch& control, const std::string& archive, std::optional<int16_t> sortMode,
-              std::ostream& out, std::ostream& err);
+int listItems(com::IDispatch& control, const std::string& archive, std::optional<int16_t> sortMode, std::ostream& out,
+              std::ostream& err);
 
 // The FLAGS field for the seven flags in the order above.
 std::string itemFlagLetters(bool dir, bool encrypted, bool archive, bool hidden, bool system, bool readOnly,

@@ -19,15 +19,15 @@ namespace vz::qx {
 
 // What the run does.
 enum class Mode {
-  Call,  // create the control and call METHOD with ARGs
-  List,  // print the type library
-  Help,  // print the usage text
+  Call,       // create the control and call METHOD with ARGs
+  List,       // print the type library
+  Help,       // print the usage text
   ListItems,  // print the item list of an archive (operands: ARCHIVE [SORTMODE])
 };
 
 struct Options {
-  Mode mode = Mode::Call;        // chosen by --list / --help, Call otherwise
-  bool events = false;           // --events: print every event as it fires
+  Mode mode = Mode::Call;                  // chosen by --list / --help, Call otherwise
+  bool events = false;                     // --events: print every event as it fires
   std::optional<std::string> answersFile;  // --answers FILE: dialog answers
   // The words after the options: for Mode::Call the method and its
   // arguments (operands[0] is the method).
@@ -42,9 +42,9 @@ struct Options {
 };
 
 struct ParseResult {
-  bool ok = false;     // false: error holds a one-line message
-  std::string error;   // without the "qx: " prefix
-  Options options;     // valid when ok
+  bool ok = false;    // false: error holds a one-line message
+  std::string error;  // without the "qx: " prefix
+  Options options;    // valid when ok
 };
 
 // Parses argv[1..] (argv[0] excluded). Never throws for bad input.

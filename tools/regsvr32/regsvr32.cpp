@@ -25,9 +25,9 @@ namespace {
 enum ExitStatus : int {
   kSuccess = 0,
   kBadUsage = 1,
-  kLoadFailed = 3,      // the library could not be loaded
-  kNoEntryPoint = 4,    // the library lacks the entry point
-  kEntryFailed = 5,     // the entry point returned a failure code
+  kLoadFailed = 3,    // the library could not be loaded
+  kNoEntryPoint = 4,  // the library lacks the entry point
+  kEntryFailed = 5,   // the entry point returned a failure code
 };
 
 constexpr const char* kCaption = "RegSvr32";

@@ -15,12 +15,12 @@ namespace vz::engine {
 // wParam and lParam carry. Text is a pointer to zero-terminated text, valid
 // for the duration of the call.
 // Extraction (driver).
-constexpr uint32_t kNotifyOpenFile = 0x26;    // lParam: entry name
-constexpr uint32_t kNotifyExpanding = 0x27;   // wParam: percent done; lParam: entry name
-constexpr uint32_t kNotifyCloseFile = 0x28;   // wParam: 1 complete and CRC good, else 0; lParam: entry name
-constexpr uint32_t kNotifyTest = 0x45;        // wParam: the entry's status; lParam: entry name
+constexpr uint32_t kNotifyOpenFile = 0x26;   // lParam: entry name
+constexpr uint32_t kNotifyExpanding = 0x27;  // wParam: percent done; lParam: entry name
+constexpr uint32_t kNotifyCloseFile = 0x28;  // wParam: 1 complete and CRC good, else 0; lParam: entry name
+constexpr uint32_t kNotifyTest = 0x45;       // wParam: the entry's status; lParam: entry name
 // Joining and splitting spanned parts.
-constexpr uint32_t kNotifyJoining = 0x29;      // wParam: KB joined; lParam: part name
+constexpr uint32_t kNotifyJoining = 0x29;       // wParam: KB joined; lParam: part name
 constexpr uint32_t kNotifyJoinDoneSize = 0x2B;  // lParam: size of the joined archive
 constexpr uint32_t kNotifyJoinDoneName = 0x2C;  // lParam: name of the joined archive
 constexpr uint32_t kNotifySplitting = 0x3D;     // wParam: KB written; lParam: part name
@@ -30,8 +30,8 @@ constexpr uint32_t kNotifyFileZipped = 0x2D;  // wParam: compression rate; lPara
 constexpr uint32_t kNotifyZipping = 0x2E;     // wParam: compressed bytes so far / 1,024 + 1; lParam: file name
 constexpr uint32_t kNotifyDeleting = 0x2F;    // lParam: entry name
 constexpr uint32_t kNotifyWriting = 0x30;     // lParam: archive name
-constexpr uint32_t kNotifyZipping2 = 0x32;    // wParam: percent of the input coded into closed blocks; lParam: file name
-constexpr uint32_t kNotifyEncrypt = 0x42;     // wParam: percent of the entry done; lParam: entry name
+constexpr uint32_t kNotifyZipping2 = 0x32;  // wParam: percent of the input coded into closed blocks; lParam: file name
+constexpr uint32_t kNotifyEncrypt = 0x42;   // wParam: percent of the entry done; lParam: entry name
 // Reading the directory and repairing.
 constexpr uint32_t kNotifyRepairing = 0x31;       // wParam: step (1 entry, 2 done); lParam: text
 constexpr uint32_t kNotifyCatalogueCount = 0x34;  // wParam: entries found (the control fires no event)
@@ -46,11 +46,11 @@ constexpr uint32_t kNotifyMakeExeStep2 = 0x5B;  // wParam: percent done
 
 // The list of them, for tables keyed by notification (the control's events).
 inline constexpr uint32_t kNotifyMessages[] = {
-    kNotifyOpenFile,     kNotifyExpanding,    kNotifyCloseFile,      kNotifyTest,           kNotifyJoining,
-    kNotifyJoinDoneSize, kNotifyJoinDoneName, kNotifySplitting,      kNotifySplitted,       kNotifyFileZipped,
-    kNotifyZipping,      kNotifyDeleting,     kNotifyWriting,        kNotifyZipping2,       kNotifyEncrypt,
-    kNotifyRepairing,    kNotifyCatalogueCount, kNotifyBackupBuildZip, kNotifyBackupZipDone, kNotifyRestoreBuildZip,
-    kNotifyRestoreZipDone, kNotifyMakeExeStep1, kNotifyMakeExeStep2,
+    kNotifyOpenFile,       kNotifyExpanding,      kNotifyCloseFile,      kNotifyTest,          kNotifyJoining,
+    kNotifyJoinDoneSize,   kNotifyJoinDoneName,   kNotifySplitting,      kNotifySplitted,      kNotifyFileZipped,
+    kNotifyZipping,        kNotifyDeleting,       kNotifyWriting,        kNotifyZipping2,      kNotifyEncrypt,
+    kNotifyRepairing,      kNotifyCatalogueCount, kNotifyBackupBuildZip, kNotifyBackupZipDone, kNotifyRestoreBuildZip,
+    kNotifyRestoreZipDone, kNotifyMakeExeStep1,   kNotifyMakeExeStep2,
 };
 
 // Sends WM_USER + n to window when it is not 0, then pumps when pump is set.

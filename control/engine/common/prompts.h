@@ -16,15 +16,15 @@ namespace vz::engine {
 enum class ReplaceAnswer { Yes, No, Always, Never, Rename };
 
 struct ReplaceRequest {
-  std::string path;        // destination path of the existing file, as shown
+  std::string path;           // destination path of the existing file, as shown
   bool archiveNewer = false;  // the archive's copy is newer than the file on disk
   bool allowRename = true;    // false when adding to an archive
 };
 
 enum class PasswordAnswer {
-  Retry,    // try the typed password (it becomes the current one)
-  Bypass,   // skip this entry
-  Never,    // skip this and every later entry whose password fails (also closing)
+  Retry,   // try the typed password (it becomes the current one)
+  Bypass,  // skip this entry
+  Never,   // skip this and every later entry whose password fails (also closing)
 };
 
 struct PasswordRequest {

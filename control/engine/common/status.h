@@ -59,10 +59,8 @@ enum class CatalogueStatus : int16_t {
 // The number of a result, as the control hands it to its caller. Every
 // result enum of the engine has int16_t underneath.
 template <class E>
-  requires std::is_enum_v<E> && std::same_as<std::underlying_type_t<E>, int16_t>
-constexpr int16_t statusCode(E status) {
-  return static_cast<int16_t>(status);
-}
+requires std::is_enum_v<E> && std::same_as<std::underlying_type_t<E>, int16_t>
+constexpr int16_t statusCode(E status) { return static_cast<int16_t>(status); }
 
 // Printed as the number (logs and test messages).
 inline std::ostream& operator<<(std::ostream& os, ReadStatus s) { return os << statusCode(s); }

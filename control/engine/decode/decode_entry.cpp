@@ -29,8 +29,8 @@ DecodeStatus copyStored(DecodeInput& input, DecodeOutput& output, uint64_t size,
 
 }  // namespace
 
-DecodeStatus decodeEntryData(int method, uint16_t generalPurposeFlags, uint64_t uncompressedSize,
-                             DecodeInput& input, DecodeOutput& output, const DecodeHooks* hooks) {
+DecodeStatus decodeEntryData(int method, uint16_t generalPurposeFlags, uint64_t uncompressedSize, DecodeInput& input,
+                             DecodeOutput& output, const DecodeHooks* hooks) {
   if (!isDecodableMethod(method)) return DecodeStatus::UnsupportedMethod;
   output.setLimit(uncompressedSize);
   switch (method) {

@@ -8,8 +8,7 @@ namespace vz::engine {
 bool DecodeInput::refill() {
   if (next_ != end_) return true;
   if (remaining_ == 0 || failed_) return false;
-  const size_t want =
-      static_cast<size_t>(std::min<uint64_t>(remaining_, std::numeric_limits<size_t>::max()));
+  const size_t want = static_cast<size_t>(std::min<uint64_t>(remaining_, std::numeric_limits<size_t>::max()));
   const uint8_t* span = nullptr;
   size_t got = fetch(&span, want);
   if (got == 0 || span == nullptr) {

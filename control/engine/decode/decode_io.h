@@ -124,9 +124,9 @@ class DecodeOutput {
 // tests can check the whole-window rule.
 class VectorOutput final : public DecodeOutput {
  public:
-  std::vector<uint8_t> bytes;         // everything written, in order
-  std::vector<size_t> flushSizes;     // count of each write, in order
-  bool recordFlushes = false;         // fill flushSizes
+  std::vector<uint8_t> bytes;      // everything written, in order
+  std::vector<size_t> flushSizes;  // count of each write, in order
+  bool recordFlushes = false;      // fill flushSizes
 
  protected:
   bool write(const uint8_t* data, size_t count) override;

@@ -8,10 +8,7 @@
 namespace vz::engine {
 
 DecodeWindow::DecodeWindow(DecodeOutput& out, const DecodeHooks* hooks, bool pumpOnFlush)
-    : buf_(new (std::nothrow) uint8_t[kRunEnd + kSlack]),
-      out_(out),
-      hooks_(hooks),
-      pumpOnFlush_(pumpOnFlush) {
+    : buf_(new (std::nothrow) uint8_t[kRunEnd + kSlack]), out_(out), hooks_(hooks), pumpOnFlush_(pumpOnFlush) {
   // Only the history needs a value (zeros before the first byte); every
   // other byte is written before it is read or flushed.
   if (buf_) std::memset(buf_.get(), 0, kStart);

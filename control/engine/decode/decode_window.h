@@ -36,7 +36,7 @@ class DecodeWindow {
  public:
   static constexpr size_t kSize = 32768;  // window size and longest distance
   static constexpr size_t kWindowsPerRun = 8;
-  static constexpr size_t kStart = kSize;                           // first write position
+  static constexpr size_t kStart = kSize;                             // first write position
   static constexpr size_t kRunEnd = kStart + kWindowsPerRun * kSize;  // end of the last window
   // Bytes behind the run that fast copies may overshoot into.
   static constexpr size_t kSlack = 64;
@@ -93,13 +93,13 @@ class DecodeWindow {
   // Moves the write position to the next window, wrapping the run.
   void advance();
 
-  std::unique_ptr<uint8_t[]> buf_;  // kRunEnd + kSlack bytes; the history part zeroed
-  size_t pos_ = kStart;             // next write position
-  size_t windowStart_ = kStart;     // start of the current window
-  uint64_t flushed_ = 0;            // bytes handed to the output
-  DecodeOutput& out_;               // where flushes go
-  const DecodeHooks* hooks_;        // pump and cancel callbacks, may be null
-  bool pumpOnFlush_;                // call the hooks after each whole-window flush
+  std::unique_ptr<uint8_t[]> buf_;        // kRunEnd + kSlack bytes; the history part zeroed
+  size_t pos_ = kStart;                   // next write position
+  size_t windowStart_ = kStart;           // start of the current window
+  uint64_t flushed_ = 0;                  // bytes handed to the output
+  DecodeOutput& out_;                     // where flushes go
+  const DecodeHooks* hooks_;              // pump and cancel callbacks, may be null
+  bool pumpOnFlush_;                      // call the hooks after each whole-window flush
   DecodeStatus stop_ = DecodeStatus::Ok;  // reason of the last refusal
 };
 

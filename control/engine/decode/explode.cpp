@@ -140,8 +140,8 @@ class Exploder {
 
 }  // namespace
 
-DecodeStatus explode(DecodeInput& input, DecodeOutput& output, uint16_t generalPurposeFlags,
-                     uint64_t uncompressedSize, const DecodeHooks* hooks) {
+DecodeStatus explode(DecodeInput& input, DecodeOutput& output, uint16_t generalPurposeFlags, uint64_t uncompressedSize,
+                     const DecodeHooks* hooks) {
   DecodeWindow window(output, hooks, true);
   if (!window.valid()) return DecodeStatus::NoMemory;
   Exploder exploder(input, window);

@@ -49,9 +49,8 @@ void HuffmanTable::clear() {
   empty_ = true;
 }
 
-HuffmanStatus buildHuffmanTable(const uint8_t* lengths, unsigned n, unsigned plainSymbols,
-                                const uint16_t* base, const uint8_t* extra,
-                                unsigned requestedRootBits, HuffmanTable& table) {
+HuffmanStatus buildHuffmanTable(const uint8_t* lengths, unsigned n, unsigned plainSymbols, const uint16_t* base,
+                                const uint8_t* extra, unsigned requestedRootBits, HuffmanTable& table) {
   // Start over, keeping the vector's storage for the next block's tables.
   std::vector<HuffmanEntry>& entries = table.entries_;
   entries.clear();
@@ -104,7 +103,7 @@ HuffmanStatus buildHuffmanTable(const uint8_t* lengths, unsigned n, unsigned pla
     entries.assign(rootSize, kInvalidEntry);
     unsigned remaining[kMaxCodeLength + 1];  // codes of each length not placed yet
     std::copy(std::begin(count), std::end(count), std::begin(remaining));
-    uint32_t code = 0;       // canonical code of the current symbol, most significant bit first
+    uint32_t code = 0;  // canonical code of the current symbol, most significant bit first
     unsigned codeLen = minLen;
     uint32_t openPrefix = rootSize;  // first-level slot of the open sub-table (none yet)
     size_t subStart = 0;             // index of the open sub-table

@@ -65,8 +65,8 @@ class HuffmanTable {
 
  private:
   friend HuffmanStatus buildHuffmanTable(const uint8_t* lengths, unsigned n, unsigned plainSymbols,
-                                         const uint16_t* base, const uint8_t* extra,
-                                         unsigned requestedRootBits, HuffmanTable& table);
+                                         const uint16_t* base, const uint8_t* extra, unsigned requestedRootBits,
+                                         HuffmanTable& table);
   std::vector<HuffmanEntry> entries_;  // first-level table, then the sub-tables
   unsigned rootBits_ = 0;              // first-level index width
   bool empty_ = true;                  // no symbol has a length
@@ -83,8 +83,7 @@ class HuffmanTable {
 // All lengths zero: an empty table and Ok. Over-subscribed: OverSubscribed
 // and no table. Not every slot reachable: Incomplete together with the
 // table, except that a code of one symbol of length 1 counts as complete.
-HuffmanStatus buildHuffmanTable(const uint8_t* lengths, unsigned n, unsigned plainSymbols,
-                                const uint16_t* base, const uint8_t* extra,
-                                unsigned requestedRootBits, HuffmanTable& table);
+HuffmanStatus buildHuffmanTable(const uint8_t* lengths, unsigned n, unsigned plainSymbols, const uint16_t* base,
+                                const uint8_t* extra, unsigned requestedRootBits, HuffmanTable& table);
 
 }  // namespace vz::engine

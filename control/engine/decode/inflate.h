@@ -11,7 +11,6 @@ namespace vz::engine {
 // an over-subscribed code), NoMemory (3); OutputStopped when the output
 // refused bytes, Cancelled through the hooks. The bytes decoded before a
 // fault in the data are still flushed. The hooks are called after each block.
-[[nodiscard]] DecodeStatus inflate(DecodeInput& input, DecodeOutput& output,
-                                   const DecodeHooks* hooks = nullptr);
+[[nodiscard]] DecodeStatus inflate(DecodeInput& input, DecodeOutput& output, const DecodeHooks* hooks = nullptr);
 
 }  // namespace vz::engine

@@ -24,8 +24,8 @@ namespace vz::engine {
 
 namespace {
 
-constexpr uint8_t kDle = 144;      // escape byte of the outer layer
-constexpr unsigned kMaxSet = 32;   // largest follower set
+constexpr uint8_t kDle = 144;     // escape byte of the outer layer
+constexpr unsigned kMaxSet = 32;  // largest follower set
 
 // Bits of a follower index for a set of n bytes (n = 1 to 32).
 unsigned indexBits(unsigned n) {

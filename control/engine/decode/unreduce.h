@@ -14,7 +14,7 @@ namespace vz::engine {
 // a follower set longer than 32, a follower index outside its set, a factor
 // outside 1 to 4, or input that ends first; the bytes decoded before a fault
 // are still flushed. The hooks are called after each window flush.
-[[nodiscard]] DecodeStatus unreduce(DecodeInput& input, DecodeOutput& output, int factor,
-                                    uint64_t uncompressedSize, const DecodeHooks* hooks = nullptr);
+[[nodiscard]] DecodeStatus unreduce(DecodeInput& input, DecodeOutput& output, int factor, uint64_t uncompressedSize,
+                                    const DecodeHooks* hooks = nullptr);
 
 }  // namespace vz::engine

@@ -114,9 +114,9 @@ bool Unshrinker::emitString(uint32_t code, uint64_t room, size_t& len, uint8_t& 
 DecodeStatus Unshrinker::run() {
   unsigned codeSize = kInitialCodeSize;
   bool havePrevious = false;
-  uint32_t previous = 0;       // the previous code
-  size_t previousLen = 0;      // length of its string
-  uint8_t previousFirst = 0;   // first byte of its string
+  uint32_t previous = 0;      // the previous code
+  size_t previousLen = 0;     // length of its string
+  uint8_t previousFirst = 0;  // first byte of its string
   while (win_.produced() < size_) {
     uint32_t code;
     if (!br_.take(codeSize, code)) return DecodeStatus::BadData;
@@ -174,8 +174,7 @@ DecodeStatus Unshrinker::run() {
 
 }  // namespace
 
-DecodeStatus unshrink(DecodeInput& input, DecodeOutput& output, uint64_t uncompressedSize,
-                      const DecodeHooks* hooks) {
+DecodeStatus unshrink(DecodeInput& input, DecodeOutput& output, uint64_t uncompressedSize, const DecodeHooks* hooks) {
   DecodeWindow window(output, hooks, true);
   if (!window.valid()) return DecodeStatus::NoMemory;
   Unshrinker unshrinker(input, window, uncompressedSize);

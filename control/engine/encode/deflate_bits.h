@@ -133,12 +133,12 @@ class BitOutput {
     written_ += n;
   }
 
-  DeflateOutput* sink_ = nullptr;             // where full buffers go
-  uint8_t* next_ = buffer_;                   // next free byte of buffer_
-  uint64_t acc_ = 0;                          // pending bits, first bit in bit 0
-  unsigned pending_ = 0;                      // number of pending bits (< 8 between codes)
-  uint64_t written_ = 0;                      // bytes handed to the sink (or dropped after a failure)
-  bool failed_ = false;                       // a write to the sink failed
+  DeflateOutput* sink_ = nullptr;              // where full buffers go
+  uint8_t* next_ = buffer_;                    // next free byte of buffer_
+  uint64_t acc_ = 0;                           // pending bits, first bit in bit 0
+  unsigned pending_ = 0;                       // number of pending bits (< 8 between codes)
+  uint64_t written_ = 0;                       // bytes handed to the sink (or dropped after a failure)
+  bool failed_ = false;                        // a write to the sink failed
   uint8_t buffer_[kBufferSize + kSlack] = {};  // the output buffer, with slack for 8-byte stores
 };
 

@@ -55,16 +55,16 @@ using deflate::BlockKind;
 
 namespace {
 
-constexpr unsigned kWindowSize = 65536;   // the window: twice the dictionary
-constexpr unsigned kDictionary = 32768;   // deflate's dictionary; also the slide step
-constexpr unsigned kFirstRead = 32768;    // bytes of the first read of a file
-constexpr unsigned kHashSize = 32768;     // 15-bit hash
+constexpr unsigned kWindowSize = 65536;     // the window: twice the dictionary
+constexpr unsigned kDictionary = 32768;     // deflate's dictionary; also the slide step
+constexpr unsigned kFirstRead = 32768;      // bytes of the first read of a file
+constexpr unsigned kHashSize = 32768;       // 15-bit hash
 constexpr unsigned kPositionMask = 0x7FFF;  // position -> predecessor slot
 constexpr unsigned kMinLookahead = deflate::kMaxMatch + deflate::kMinMatch + 1;  // 262
-constexpr unsigned kMaxDistance = kDictionary - kMinLookahead;                  // 32,506
-constexpr unsigned kSlideAt = kDictionary + kMaxDistance;                       // 65,274
-constexpr unsigned kTooFar = 4096;        // mode 2 drops 3-byte matches farther back than this
-constexpr unsigned kWindowPad = 320;      // zeros after the window for loads past the end
+constexpr unsigned kMaxDistance = kDictionary - kMinLookahead;                   // 32,506
+constexpr unsigned kSlideAt = kDictionary + kMaxDistance;                        // 65,274
+constexpr unsigned kTooFar = 4096;          // mode 2 drops 3-byte matches farther back than this
+constexpr unsigned kWindowPad = 320;        // zeros after the window for loads past the end
 constexpr unsigned kRefillsPerReport = 10;  // progress on every tenth refill
 
 inline uint16_t load16(const uint8_t* p) {
@@ -115,22 +115,22 @@ struct DeflateEncoder::State {
   deflate::BitOutput out;                    // bit packing and the 24,576-byte output buffer
 
   // The running file.
-  DeflateInput* input = nullptr;    // the file being read
-  unsigned pos = 0;                 // current position in the window
-  unsigned lookahead = 0;           // bytes from pos to the end of the data read
-  int64_t blockStart = 0;           // window position of the open block's first byte (< 0: slid out)
-  bool eof = false;                 // a read returned nothing
-  bool stop = false;                // an output error ended the compression
-  bool vanished = false;            // the raw copy was due, its input gone
-  bool rawCopy = false;             // the output is the raw input
-  uint64_t bytesRead = 0;           // input bytes read
-  uint32_t crc = 0;                 // CRC-32 of those
-  unsigned refills = 0;             // refills so far (the first read not counted)
-  uint64_t codedBytes = 0;          // input bytes in closed blocks
-  uint64_t inputLength = 0;         // the input's length at the start (progress rate)
-  DeflateProgress progress;         // where reports go
-  bool running = false;             // compress() is active (re-entry guard)
-  BlockObserver observer;           // test hook
+  DeflateInput* input = nullptr;  // the file being read
+  unsigned pos = 0;               // current position in the window
+  unsigned lookahead = 0;         // bytes from pos to the end of the data read
+  int64_t blockStart = 0;         // window position of the open block's first byte (< 0: slid out)
+  bool eof = false;               // a read returned nothing
+  bool stop = false;              // an output error ended the compression
+  bool vanished = false;          // the raw copy was due, its input gone
+  bool rawCopy = false;           // the output is the raw input
+  uint64_t bytesRead = 0;         // input bytes read
+  uint32_t crc = 0;               // CRC-32 of those
+  unsigned refills = 0;           // refills so far (the first read not counted)
+  uint64_t codedBytes = 0;        // input bytes in closed blocks
+  uint64_t inputLength = 0;       // the input's length at the start (progress rate)
+  DeflateProgress progress;       // where reports go
+  bool running = false;           // compress() is active (re-entry guard)
+  BlockObserver observer;         // test hook
 
   void start(DeflateInput& in, DeflateOutput& sink, const DeflateProgress& p);
   void refill();

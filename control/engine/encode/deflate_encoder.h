@@ -77,13 +77,13 @@ struct DeflateResult {
 
 // What the test hook sees of each block as it is closed.
 struct DeflateBlockInfo {
-  uint64_t inputOffset = 0;                     // offset of the block's first byte in the input
-  uint64_t inputLength = 0;                     // input bytes the block covers
+  uint64_t inputOffset = 0;                             // offset of the block's first byte in the input
+  uint64_t inputLength = 0;                             // input bytes the block covers
   deflate::BlockKind kind = deflate::BlockKind::Fixed;  // how the block went out
-  bool last = false;                            // the file's final block
-  unsigned symbolCount = 0;                     // symbols buffered for the block
-  const uint8_t* literalsOrLengths = nullptr;   // per symbol: the literal, or the match length - 3
-  const uint16_t* distances = nullptr;          // per symbol: 0 for a literal, else the distance
+  bool last = false;                                    // the file's final block
+  unsigned symbolCount = 0;                             // symbols buffered for the block
+  const uint8_t* literalsOrLengths = nullptr;           // per symbol: the literal, or the match length - 3
+  const uint16_t* distances = nullptr;                  // per symbol: 0 for a literal, else the distance
 };
 
 class DeflateEncoder {

@@ -273,7 +273,8 @@ void BlockCoder::emitSymbols(BitOutput& out, const uint16_t* litCodes, const uin
     s.pending += headCount[head];
     const unsigned dm1 = (d - 1) & 0x7FFF;
     const unsigned dc = kDistanceCodeTable[dm1 < 256 ? dm1 : 256 + (dm1 >> 7)];
-    const uint64_t distBits = (distCodes[dc] | (uint64_t{dm1 - kDistanceBase[dc]} << distLens[dc])) & (0 - uint64_t{isMatch});
+    const uint64_t distBits =
+        (distCodes[dc] | (uint64_t{dm1 - kDistanceBase[dc]} << distLens[dc])) & (0 - uint64_t{isMatch});
     s.acc |= distBits << s.pending;
     s.pending += (distLens[dc] + kDistanceExtra[dc]) & (0u - isMatch);
     BitOutput::store64(s.next, s.acc);
@@ -292,7 +293,8 @@ void BlockCoder::emitSymbols(BitOutput& out, const uint16_t* litCodes, const uin
 
 BlockKind BlockCoder::close(BitOutput& out, const uint8_t* input, uint64_t inputLength, bool last) {
   const bool nothingOutput = out.empty();
-  const int maxLit = buildCodeLengths(literalFreq_.data(), kLiteralLengthCodes, kMaxCodeBits, litLens_.data(), scratch_);
+  const int maxLit =
+      buildCodeLengths(literalFreq_.data(), kLiteralLengthCodes, kMaxCodeBits, litLens_.data(), scratch_);
   const int maxDist = buildCodeLengths(distanceFreq_.data(), kDistanceCodes, kMaxCodeBits, distLens_.data(), scratch_);
   codeLengthFreq_.fill(0);
   countCodeLengths(litLens_.data(), maxLit);
@@ -320,7 +322,8 @@ BlockKind BlockCoder::close(BitOutput& out, const uint8_t* input, uint64_t input
     fixedBits += f * (kFixedDistanceLength + kDistanceExtra[d]);
   }
   uint64_t treeBits = 0;
-  for (int s = 0; s < kCodeLengthCodes; ++s) treeBits += uint64_t{codeLengthFreq_[s]} * (blLens_[s] + kCodeLengthExtra[s]);
+  for (int s = 0; s < kCodeLengthCodes; ++s)
+    treeBits += uint64_t{codeLengthFreq_[s]} * (blLens_[s] + kCodeLengthExtra[s]);
   const uint64_t dynamicBits = treeBits + dataBits + 3u * static_cast<unsigned>(blSent) + 17;
   // In bytes, rounded up after the 3 header bits; ties go to the fixed codes.
   const uint64_t dynamicBytes = (dynamicBits + 3 + 7) >> 3;

@@ -35,17 +35,17 @@ namespace vz::engine::deflate {
 
 // ---- Alphabets (RFC 1951 3.2.5) ----
 
-constexpr int kLiterals = 256;                    // literal byte values 0..255
-constexpr int kEndOfBlock = 256;                  // end-of-block symbol
-constexpr int kLengthCodes = 29;                  // length symbols 257..285
-constexpr int kLiteralLengthCodes = 286;          // size of the literal/length alphabet
-constexpr int kDistanceCodes = 30;                // distance symbols 0..29
-constexpr int kCodeLengthCodes = 19;              // code-length symbols 0..18
+constexpr int kLiterals = 256;                           // literal byte values 0..255
+constexpr int kEndOfBlock = 256;                         // end-of-block symbol
+constexpr int kLengthCodes = 29;                         // length symbols 257..285
+constexpr int kLiteralLengthCodes = 286;                 // size of the literal/length alphabet
+constexpr int kDistanceCodes = 30;                       // distance symbols 0..29
+constexpr int kCodeLengthCodes = 19;                     // code-length symbols 0..18
 constexpr int kHeapSlots = 2 * kLiteralLengthCodes + 1;  // nodes of the largest tree, plus slot 0
-constexpr int kMaxCodeBits = 15;                  // longest literal/length or distance code
-constexpr int kMaxCodeLengthBits = 7;             // longest code-length code
-constexpr unsigned kMinMatch = 3;                 // shortest match
-constexpr unsigned kMaxMatch = 258;               // longest match
+constexpr int kMaxCodeBits = 15;                         // longest literal/length or distance code
+constexpr int kMaxCodeLengthBits = 7;                    // longest code-length code
+constexpr unsigned kMinMatch = 3;                        // shortest match
+constexpr unsigned kMaxMatch = 258;                      // longest match
 
 // Code-length symbols with a repeat count (RFC 1951 3.2.7).
 constexpr int kRepeatPrevious = 16;  // previous length 3..6 times, 2 extra bits
@@ -55,14 +55,13 @@ constexpr int kRepeatZero11 = 18;    // zero 11..138 times, 7 extra bits
 // Extra bits and base value of each length code, by length - 3.
 constexpr std::array<uint8_t, kLengthCodes> kLengthExtra = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                                             2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr std::array<uint8_t, kLengthCodes> kLengthBase = {0,  1,  2,  3,  4,  5,  6,   7,   8,   10,
-                                                           12, 14, 16, 20, 24, 28, 32,  40,  48,  56,
-                                                           64, 80, 96, 112, 128, 160, 192, 224, 255};
+constexpr std::array<uint8_t, kLengthCodes> kLengthBase = {
+    0, 1, 2, 3, 4, 5, 6, 7, 8, 10, 12, 14, 16, 20, 24, 28, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 255};
 // Extra bits and base value of each distance code, by distance - 1.
 constexpr std::array<uint8_t, kDistanceCodes> kDistanceExtra = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
                                                                 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 constexpr std::array<uint16_t, kDistanceCodes> kDistanceBase = {
-    0,   1,   2,   3,   4,    6,    8,    12,   16,   24,   32,   48,   64,    96,    128,
+    0,   1,   2,   3,   4,   6,    8,    12,   16,   24,   32,   48,   64,    96,    128,
     192, 256, 384, 512, 768, 1024, 1536, 2048, 3072, 4096, 6144, 8192, 12288, 16384, 24576};
 // Order in which the code-length code lengths are sent.
 constexpr std::array<uint8_t, kCodeLengthCodes> kCodeLengthOrder = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
@@ -88,8 +87,10 @@ constexpr std::array<uint8_t, 512> makeDistanceCodeTable() {
   for (int code = 0; code < kDistanceCodes; ++code) {
     for (int i = 0; i < (1 << kDistanceExtra[code]); ++i) {
       const int d = kDistanceBase[code] + i;
-      if (d < 256) t[d] = static_cast<uint8_t>(code);
-      else t[256 + (d >> 7)] = static_cast<uint8_t>(code);
+      if (d < 256)
+        t[d] = static_cast<uint8_t>(code);
+      else
+        t[256 + (d >> 7)] = static_cast<uint8_t>(code);
     }
   }
   return t;
@@ -100,24 +101,24 @@ constexpr std::array<uint8_t, 512> makeDistanceCodeTable() {
 constexpr std::array<uint8_t, 256> kLengthCode = detail::makeLengthCodeTable();
 constexpr std::array<uint8_t, 512> kDistanceCodeTable = detail::makeDistanceCodeTable();
 // Distance code of distance - 1 (0..32767).
-inline unsigned distanceCode(unsigned d) { return d < 256 ? kDistanceCodeTable[d] : kDistanceCodeTable[256 + (d >> 7)]; }
+inline unsigned distanceCode(unsigned d) {
+  return d < 256 ? kDistanceCodeTable[d] : kDistanceCodeTable[256 + (d >> 7)];
+}
 
 // Fixed-code length of a literal/length symbol (RFC 1951 3.2.6); the fixed
 // distance codes are all 5 bits.
-constexpr unsigned fixedLiteralLength(int symbol) {
-  return symbol < 144 ? 8 : symbol < 256 ? 9 : symbol < 280 ? 7 : 8;
-}
+constexpr unsigned fixedLiteralLength(int symbol) { return symbol < 144 ? 8 : symbol < 256 ? 9 : symbol < 280 ? 7 : 8; }
 constexpr unsigned kFixedDistanceLength = 5;
 
 // ---- Huffman trees ----
 
 // Working storage of the tree builder (the heap and the tree's nodes).
 struct TreeScratch {
-  std::array<int16_t, kHeapSlots> heap;     // 1..heapLen: the heap; heapMax..: nodes in order of removal
-  std::array<uint32_t, kHeapSlots> freq;    // frequency of each node (leaves, then inner nodes)
-  std::array<uint16_t, kHeapSlots> depth;   // height of each node's subtree
-  std::array<int16_t, kHeapSlots> parent;   // parent of each node
-  std::array<uint8_t, kHeapSlots> bits;     // code length of each node
+  std::array<int16_t, kHeapSlots> heap;    // 1..heapLen: the heap; heapMax..: nodes in order of removal
+  std::array<uint32_t, kHeapSlots> freq;   // frequency of each node (leaves, then inner nodes)
+  std::array<uint16_t, kHeapSlots> depth;  // height of each node's subtree
+  std::array<int16_t, kHeapSlots> parent;  // parent of each node
+  std::array<uint8_t, kHeapSlots> bits;    // code length of each node
 };
 
 // Builds the code lengths (at most maxBits) of an alphabet of n symbols

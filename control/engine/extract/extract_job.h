@@ -130,14 +130,14 @@ class ExtractJob {
   std::optional<ReadStatus> tempDrive_;   // test run: the drive check of tempFolder_, once made
   dev_t archiveDevice_ = 0;               // identity of the archive file, so it is never written over
   ino_t archiveInode_ = 0;
-  bool archiveKnown_ = false;             // archiveDevice_ and archiveInode_ are set
-  std::optional<uint64_t> knownFree_;     // free bytes of the output drive as last seen, less what was written since
-  bool freeUnknown_ = false;              // the output drive's free space cannot be read
+  bool archiveKnown_ = false;                // archiveDevice_ and archiveInode_ are set
+  std::optional<uint64_t> knownFree_;        // free bytes of the output drive as last seen, less what was written since
+  bool freeUnknown_ = false;                 // the output drive's free space cannot be read
   ReadStatus lastFailure_ = ReadStatus::Ok;  // status of the last entry that failed
-  bool skipped_ = false;                  // an entry was skipped
-  bool cancelled_ = false;                // the cancel flag left entries unread
-  bool writeFailed_ = false;              // a write failure: the run ends
-  int viewersStarted_ = 0;                // View: viewers started
+  bool skipped_ = false;                     // an entry was skipped
+  bool cancelled_ = false;                   // the cancel flag left entries unread
+  bool writeFailed_ = false;                 // a write failure: the run ends
+  int viewersStarted_ = 0;                   // View: viewers started
 };
 
 }  // namespace vz::engine

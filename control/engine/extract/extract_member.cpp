@@ -127,7 +127,7 @@ void ExtractJob::processEntry(const Selected& sel) {
     case ExtractMode::Test:
     case ExtractMode::ToFile:
       if (directoryEntry) return;  // nothing to write or test: done
-      path = opt_.destFile;  // empty in the test run: a temporary file is made
+      path = opt_.destFile;        // empty in the test run: a temporary file is made
       break;
     case ExtractMode::Normal:
     case ExtractMode::View:
@@ -395,8 +395,8 @@ ReadStatus ExtractJob::extractMember(const std::string& name, const EntryFacts& 
   if (!test) notify(st_, kNotifyExpanding, 100, textParam(name));
   out.close();
 
-  const bool damaged = sink.overran() || sink.total() < f.uncompressedSize ||
-                       (f.uncompressedSize != 0 && sink.crc() != f.crc);
+  const bool damaged =
+      sink.overran() || sink.total() < f.uncompressedSize || (f.uncompressedSize != 0 && sink.crc() != f.crc);
   // Encrypted: bad data means a wrong password that passed the header check
   // (an entry declared empty has no CRC to show it, only its decoding).
   if (keys && (damaged || (f.uncompressedSize == 0 && isDataError(decoded)))) {

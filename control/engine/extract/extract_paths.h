@@ -60,9 +60,9 @@ class OutputFolders {
   // Whether an existing path resolves to a folder inside the destination.
   bool folderInside(const std::string& path) const;
 
-  std::string root_;                      // the destination as given
-  std::string resolvedRoot_;              // its canonical form; empty when it does not exist
-  std::unordered_set<std::string> known_; // folders made or checked in this run
+  std::string root_;                       // the destination as given
+  std::string resolvedRoot_;               // its canonical form; empty when it does not exist
+  std::unordered_set<std::string> known_;  // folders made or checked in this run
 };
 
 }  // namespace vz::engine

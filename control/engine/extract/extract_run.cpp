@@ -117,7 +117,7 @@ ReadStatus unzipToFile(UnzipState& st, const std::string& zipName, const std::st
     o.destFile = joinPath(absolutePath(folder.empty() ? std::string(".") : folder), toUpper(name));
   } else if (!given.empty()) {
     o.destFile = absolutePath(given);  // a folder: the files cannot be created (11)
-  }  // else no name at all: nothing can be created (12)
+  }                                    // else no name at all: nothing can be created (12)
   ExtractJob job(st, reader, o);
   return finish(st, job.run());
 }

@@ -79,8 +79,10 @@ class FileRegion {
   explicit FileRegion(const File& file) : FileRegion(file, 0, file.size()) {}
   FileRegion(const File& file, int64_t start, int64_t length) : file_(file), start_(start), length_(length) {
     const int64_t fileSize = std::max<int64_t>(file.size(), 0);  // -1: the size cannot be read
-    if (!rangeFits(start, 0, fileSize)) start_ = fileSize, length_ = 0;
-    else if (!rangeFits(start, length, fileSize)) length_ = fileSize - start;
+    if (!rangeFits(start, 0, fileSize))
+      start_ = fileSize, length_ = 0;
+    else if (!rangeFits(start, length, fileSize))
+      length_ = fileSize - start;
   }
 
   int64_t start() const { return start_; }

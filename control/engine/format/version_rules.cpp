@@ -7,9 +7,9 @@ namespace vz::engine {
 
 namespace {
 
-constexpr int kHighestPlainHost = 8;   // hosts 0..8 are reported as they are
-constexpr int kEngineHost = 11;        // the engine's own host value, reported as is
-constexpr int kMaxVersionNeeded = 20;  // version 2.0: the newest format the engine reads
+constexpr int kHighestPlainHost = 8;       // hosts 0..8 are reported as they are
+constexpr int kEngineHost = 11;            // the engine's own host value, reported as is
+constexpr int kMaxVersionNeeded = 20;      // version 2.0: the newest format the engine reads
 constexpr int kUnsupportedHostNeeded = 2;  // a version-needed high byte the engine refuses
 
 }  // namespace

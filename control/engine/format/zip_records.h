@@ -249,12 +249,12 @@ constexpr uint32_t kNewEntryAttributeMask = 0x37;
 
 // What the writer knows about a file it is about to write or has written.
 struct NewEntryFacts {
-  bool deflated = false;         // method 8, else 0
-  bool encrypted = false;        // flag bit 0
+  bool deflated = false;           // method 8, else 0
+  bool encrypted = false;          // flag bit 0
   bool descriptorFollows = false;  // flag bit 3 (while the local header is not yet rewritten)
-  bool utf8Name = false;         // flag bit 11: the name holds non-ASCII bytes
-  uint32_t dosDateTime = 0;      // time in the low half, date in the high half
-  uint32_t attributes = 0;       // the file's attribute bits (masked here)
+  bool utf8Name = false;           // flag bit 11: the name holds non-ASCII bytes
+  uint32_t dosDateTime = 0;        // time in the low half, date in the high half
+  uint32_t attributes = 0;         // the file's attribute bits (masked here)
   uint32_t crc32 = 0;
   uint32_t compressedSize = 0;
   uint32_t uncompressedSize = 0;

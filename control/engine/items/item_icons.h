@@ -74,12 +74,12 @@ class ItemIconChooser {
   int systemIndexOf(const std::string& extension);
   bool isRegistered(const std::string& extension);
 
-  int base_;                                             // index of the first own icon
-  bool systemIcons_;                                     // system icons in use for this build
-  std::string iconFolder_;                               // folder of the probe files
-  std::unordered_map<std::string, int> systemIndexes_;   // extension -> system icon index
-  std::unordered_map<std::string, bool> registered_;     // extension -> has a default application
-  std::optional<mime::ApplicationLists> applications_;   // read on the first registered question
+  int base_;                                            // index of the first own icon
+  bool systemIcons_;                                    // system icons in use for this build
+  std::string iconFolder_;                              // folder of the probe files
+  std::unordered_map<std::string, int> systemIndexes_;  // extension -> system icon index
+  std::unordered_map<std::string, bool> registered_;    // extension -> has a default application
+  std::optional<mime::ApplicationLists> applications_;  // read on the first registered question
 };
 
 // BuildZIPITEMImageList, DestroyZIPITEMImageList, GetZIPITEMHImageList and

@@ -18,12 +18,16 @@ void appendNumber(std::string& out, T v) {
   out.append(buf, r.ptr);
 }
 
-bool allBlanks(std::string_view s) { return std::all_of(s.begin(), s.end(), [](char c) { return c == ' '; }); }
+bool allBlanks(std::string_view s) {
+  return std::all_of(s.begin(), s.end(), [](char c) { return c == ' '; });
+}
 
 // A name field: a blank for none, one blank more for a name of blanks.
 void appendNameField(std::string& out, const std::string& name) {
-  if (allBlanks(name)) out.append(name.size() + 1, ' ');
-  else out += name;
+  if (allBlanks(name))
+    out.append(name.size() + 1, ' ');
+  else
+    out += name;
 }
 
 // A decimal field of T; int32 fields may carry a sign (the writer prints

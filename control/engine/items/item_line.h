@@ -48,7 +48,7 @@
 namespace vz::engine {
 
 // The flag byte's bits.
-inline constexpr uint8_t kLineCutDirectory = 0x08;   // the directory field ends with an added "\"
+inline constexpr uint8_t kLineCutDirectory = 0x08;  // the directory field ends with an added "\"
 inline constexpr uint8_t kLineEncrypted = 0x40;
 inline constexpr uint8_t kLineAnnotated = 0x80;
 

@@ -22,7 +22,7 @@ namespace {
 // Every block the control made and has not freed. List views are shared
 // process-wide, so the registry is too.
 struct BlockRegistry {
-  std::mutex mutex;                        // guards blocks
+  std::mutex mutex;                           // guards blocks
   std::unordered_set<const ZIPITEM*> blocks;  // live blocks
 };
 

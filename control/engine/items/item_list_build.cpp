@@ -26,8 +26,8 @@ void clearListView(ListView& view) {
 
 // The target list of a build, of the mode's kind.
 struct Target {
-  std::shared_ptr<ListBox> box;   // list-box mode
-  std::shared_ptr<ListView> view; // list-view mode
+  std::shared_ptr<ListBox> box;    // list-box mode
+  std::shared_ptr<ListView> view;  // list-view mode
 
   void empty() {
     if (box) box->reset();
@@ -53,7 +53,7 @@ class ReportViewForBuild {
   ReportViewForBuild& operator=(const ReportViewForBuild&) = delete;
 
  private:
-  ListView* view_ = nullptr;                   // the view switched, null when none was
+  ListView* view_ = nullptr;                       // the view switched, null when none was
   ListView::Style saved_ = ListView::Style::Icon;  // its style before the build
 };
 

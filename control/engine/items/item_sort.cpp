@@ -82,10 +82,12 @@ std::vector<uint32_t> itemSortOrder(const std::vector<std::string_view>& lines, 
     case kSortByPath:
     case kSortByName:
     case kSortByDirectory:
-      shellSort(order, [&](uint32_t a, uint32_t b) { return keys[a].text.compare(keys[b].text) > 0; }, pump);
+      shellSort(
+          order, [&](uint32_t a, uint32_t b) { return keys[a].text.compare(keys[b].text) > 0; }, pump);
       break;
     default:  // newest, largest, highest first
-      shellSort(order, [&](uint32_t a, uint32_t b) { return keys[a].number < keys[b].number; }, pump);
+      shellSort(
+          order, [&](uint32_t a, uint32_t b) { return keys[a].number < keys[b].number; }, pump);
       break;
   }
   return order;

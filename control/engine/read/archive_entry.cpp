@@ -68,7 +68,8 @@ void ArchiveEntry::assignFrom(const CentralHeader& c) {
 }
 
 Catalogue::Catalogue(Catalogue&& other) noexcept
-    : first_(std::move(other.first_)), last_(std::exchange(other.last_, nullptr)),
+    : first_(std::move(other.first_)),
+      last_(std::exchange(other.last_, nullptr)),
       count_(std::exchange(other.count_, 0)) {}
 
 Catalogue& Catalogue::operator=(Catalogue&& other) noexcept {

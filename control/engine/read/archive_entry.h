@@ -29,30 +29,30 @@ struct ArchiveEntry {
   ArchiveEntry(const ArchiveEntry&) = delete;
   ArchiveEntry& operator=(const ArchiveEntry&) = delete;
 
-  uint32_t mark = 0;               // 0 once loaded; the writer's replace mark
-  uint16_t versionMadeBy = 0;      // as on disk (central)
-  uint16_t versionNeeded = 0;      // as on disk
-  uint16_t flags = 0;              // central flags
-  uint16_t method = 0;             // compression method
-  uint32_t dosDateTime = 0;        // time low half, date high half
+  uint32_t mark = 0;           // 0 once loaded; the writer's replace mark
+  uint16_t versionMadeBy = 0;  // as on disk (central)
+  uint16_t versionNeeded = 0;  // as on disk
+  uint16_t flags = 0;          // central flags
+  uint16_t method = 0;         // compression method
+  uint32_t dosDateTime = 0;    // time low half, date high half
   uint32_t crc32 = 0;
-  uint32_t compressedSize = 0;     // encryption header included
+  uint32_t compressedSize = 0;  // encryption header included
   uint32_t uncompressedSize = 0;
-  uint32_t nameLength = 0;         // bytes, no terminator
+  uint32_t nameLength = 0;  // bytes, no terminator
   uint32_t localExtraLength = 0;
   uint32_t centralExtraLength = 0;
-  uint32_t commentLength = 0;      // file comment
+  uint32_t commentLength = 0;  // file comment
   uint16_t diskNumberStart = 0;
   uint16_t internalAttributes = 0;
-  uint16_t localFlags = 0;         // flags as in the local header
+  uint16_t localFlags = 0;  // flags as in the local header
   uint32_t externalAttributes = 0;
-  uint32_t localHeaderOffset = 0;  // absolute position of the local header in the file
-  std::string displayName;         // the name as UTF-8 text, for progress messages
+  uint32_t localHeaderOffset = 0;            // absolute position of the local header in the file
+  std::string displayName;                   // the name as UTF-8 text, for progress messages
   std::shared_ptr<ExtraBlock> localExtra;    // null when empty
   std::shared_ptr<ExtraBlock> centralExtra;  // null when empty; may be the local block itself
-  std::string comment;             // file comment bytes, as stored
-  std::string name;                // name bytes as stored in the archive
-  std::unique_ptr<ArchiveEntry> next;  // next entry in archive order, null at the end
+  std::string comment;                       // file comment bytes, as stored
+  std::string name;                          // name bytes as stored in the archive
+  std::unique_ptr<ArchiveEntry> next;        // next entry in archive order, null at the end
   // Bytes of the data descriptor that follows the entry's data in the file
   // (0 or 16), so that an entry copied unchanged keeps its descriptor.
   uint32_t descriptorSize = 0;

@@ -59,13 +59,13 @@ class ArchiveInput {
  private:
   bool fillBlockAt(int64_t pos);
 
-  File file_;                         // the archive, read-only
-  int64_t size_ = 0;                  // file size at open
+  File file_;                          // the archive, read-only
+  int64_t size_ = 0;                   // file size at open
   std::unique_ptr<uint8_t[]> buffer_;  // kBlockSize + kSpare bytes
-  int64_t bufferOffset_ = -1;         // file offset of the buffered block, -1: none
-  size_t bufferFill_ = 0;             // valid bytes in the buffer
-  int64_t pos_ = 0;                   // read position (file offset)
-  size_t blockReads_ = 0;             // block reads done, for tests
+  int64_t bufferOffset_ = -1;          // file offset of the buffered block, -1: none
+  size_t bufferFill_ = 0;              // valid bytes in the buffer
+  int64_t pos_ = 0;                    // read position (file offset)
+  size_t blockReads_ = 0;              // block reads done, for tests
 };
 
 }  // namespace vz::engine

@@ -56,9 +56,8 @@ class Loader {
     if (!fileExists(native) || !isRegularFile(native)) return CatalogueStatus::Ok;
     if (!in_.open(native) || in_.size() == 0) return CatalogueStatus::Ok;
 
-    const int64_t first = scanForward(in_, 0, [](int64_t, uint32_t sig) {
-      return sig == kLocalHeaderSignature || sig == kEndRecordSignature;
-    });
+    const int64_t first = scanForward(
+        in_, 0, [](int64_t, uint32_t sig) { return sig == kLocalHeaderSignature || sig == kEndRecordSignature; });
     if (first < 0) return CatalogueStatus::NotArchive;
     out_.prefixCount = first;
     if (!in_.seek(first) || !readSignature(signature_)) return CatalogueStatus::NotArchive;

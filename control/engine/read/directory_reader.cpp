@@ -56,7 +56,7 @@ ReadStatus DirectoryReader::locateEndRecord() {
     closed_ = true;
     return ReadStatus::Corrected;
   }
-  const ReadStatus status = loc.offsetCorrected    ? ReadStatus::Corrected
+  const ReadStatus status = loc.offsetCorrected  ? ReadStatus::Corrected
                             : loc.extraBytes > 0 ? ReadStatus::PrefixData
                                                  : ReadStatus::Ok;
   if (end_.directorySize == 0 && end_.directoryOffset == 0) {
@@ -66,9 +66,12 @@ ReadStatus DirectoryReader::locateEndRecord() {
   const CentralStart start = checkCentralStart(input_, loc);
   extraBytes_ = loc.extraBytes;
   switch (start) {
-    case CentralStart::AtExtraBytes: return status;
-    case CentralStart::AtStoredOffset: return ReadStatus::Corrected;
-    case CentralStart::Missing: break;
+    case CentralStart::AtExtraBytes:
+      return status;
+    case CentralStart::AtStoredOffset:
+      return ReadStatus::Corrected;
+    case CentralStart::Missing:
+      break;
   }
   return ReadStatus::NotZip;
 }

@@ -59,9 +59,9 @@ struct CentralEntry {
 
 // The local header of one entry, read for extraction.
 struct LocalEntry {
-  LocalHeader header;          // all fields as stored
-  int64_t position = 0;        // file position of the header (stored offset + extra bytes)
-  std::string name;            // processed name
+  LocalHeader header;    // all fields as stored
+  int64_t position = 0;  // file position of the header (stored offset + extra bytes)
+  std::string name;      // processed name
   bool nameCut = false;
   std::vector<uint8_t> extra;  // local extra field
   int64_t dataOffset = 0;      // first byte behind the header, name and extra field

@@ -28,7 +28,8 @@ std::optional<LocalHeader> headerAt(File& f, int64_t pos, int64_t size) {
   if (f.readAt(pos, raw, sizeof raw) != static_cast<int64_t>(sizeof raw)) return std::nullopt;
   std::optional<LocalHeader> h = parseLocalHeader(raw);
   if (!h || h->nameLength == 0) return std::nullopt;
-  if (!rangeFits(pos, static_cast<int64_t>(kLocalHeaderSize) + h->nameLength + h->extraLength, size)) return std::nullopt;
+  if (!rangeFits(pos, static_cast<int64_t>(kLocalHeaderSize) + h->nameLength + h->extraLength, size))
+    return std::nullopt;
   return h;
 }
 

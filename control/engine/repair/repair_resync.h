@@ -34,8 +34,8 @@
 namespace vz::engine {
 
 struct ResyncResult {
-  std::vector<const ArchiveEntry*> order;              // the entries to copy, in file order
-  std::vector<std::unique_ptr<ArchiveEntry>> found;    // entries found behind the damage (owned here)
+  std::vector<const ArchiveEntry*> order;            // the entries to copy, in file order
+  std::vector<std::unique_ptr<ArchiveEntry>> found;  // entries found behind the damage (owned here)
 };
 
 // Continues the scan of cat (loaded in rebuild mode from file) as above.

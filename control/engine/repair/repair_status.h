@@ -12,12 +12,12 @@ namespace vz::engine {
 
 enum class RepairStatus : int16_t {
   Ok = 0,
-  IoError = 2,         // archive or temporary file cannot be opened or written
-  ScanFailed = 4,      // no signature found, or the scan refused the file
+  IoError = 2,     // archive or temporary file cannot be opened or written
+  ScanFailed = 4,  // no signature found, or the scan refused the file
   NoMemory = 5,
-  Nothing = 6,         // empty name, a folder, or no entries found
-  WriteProtected = 15, // write-protected removable disk
-  DiskFull = 16,       // no room for the rebuilt archive
+  Nothing = 6,          // empty name, a folder, or no entries found
+  WriteProtected = 15,  // write-protected removable disk
+  DiskFull = 16,        // no room for the rebuilt archive
 };
 
 constexpr RepairStatus repairStatusOf(PlaceStatus s) { return static_cast<RepairStatus>(s); }

@@ -139,8 +139,8 @@ bool writeShiftedArchive(const std::string& zipPath, const std::string& outPath,
   // The end record and its comment (up to the end of the file).
   std::vector<uint8_t> end(static_cast<size_t>(fileSize - loc.endRecordOffset));
   if (in.readAt(loc.endRecordOffset, end.data(), end.size()) != static_cast<int64_t>(end.size())) return false;
-  const size_t commentLength = std::min<size_t>(loadLe16(end.data() + end_field::kCommentLength),
-                                                end.size() - kEndRecordSize);
+  const size_t commentLength =
+      std::min<size_t>(loadLe16(end.data() + end_field::kCommentLength), end.size() - kEndRecordSize);
   end.resize(kEndRecordSize + commentLength);
   storeLe16(end.data() + end_field::kCommentLength, static_cast<uint16_t>(commentLength));
   storeLe32(end.data() + end_field::kDirectoryOffset, static_cast<uint32_t>(loc.centralOffset + delta));

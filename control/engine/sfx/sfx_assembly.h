@@ -30,12 +30,12 @@ enum MakeExeStatus : int16_t {
   kMakeExeOk = 0,
   kMakeExeNoLanguageFile = 1,
   kMakeExeNoStub = 2,
-  kMakeExeBadArchive = 4,      // no name, missing, or the copy could not be prepared
-  kMakeExeWriteFailed = 5,     // stub copy, reopen of the copy or a write failed
-  kMakeExeCannotOpen = 6,      // the output cannot be opened after the stub copy
-  kMakeExeNoFreeSpace = 7,     // the output drive reports no free space
-  kMakeExeReadOnlyDrive = 9,   // CD-ROM or write-protected removable disk
-  kMakeExeDiskFull = 10,       // not enough room on the output drive
+  kMakeExeBadArchive = 4,     // no name, missing, or the copy could not be prepared
+  kMakeExeWriteFailed = 5,    // stub copy, reopen of the copy or a write failed
+  kMakeExeCannotOpen = 6,     // the output cannot be opened after the stub copy
+  kMakeExeNoFreeSpace = 7,    // the output drive reports no free space
+  kMakeExeReadOnlyDrive = 9,  // CD-ROM or write-protected removable disk
+  kMakeExeDiskFull = 10,      // not enough room on the output drive
   kMakeExeNoMemory = 11,
 };
 
@@ -45,11 +45,11 @@ inline constexpr const char* kStub16Name = "SFXSTUB.16";
 inline constexpr const char* kDefaultLanguageFile = "ENGLISH.ELF";
 
 struct MakeExeRequest {
-  std::string zipName;                       // the archive (empty: 4)
-  std::string exeName;                       // empty: the archive's name with extension "EXE"
+  std::string zipName;                         // the archive (empty: 4)
+  std::string exeName;                         // empty: the archive's name with extension "EXE"
   std::optional<std::string> programToLaunch;  // nullopt: none
-  std::optional<std::string> caption;        // nullopt: the default caption
-  std::string languageFile;                  // empty: "ENGLISH.ELF" in the control's folder
+  std::optional<std::string> caption;          // nullopt: the default caption
+  std::string languageFile;                    // empty: "ENGLISH.ELF" in the control's folder
   int overwriteMode = 2;
   bool askDirectory = true;
   bool win32Target = true;

@@ -33,30 +33,30 @@ constexpr size_t kSfxConfigSize = 852;
 
 // The fields in block order. Text fields hold the text without padding.
 struct SfxConfig {
-  char overwriteMode = '2';        // "0" never, "1" always, "3" older only, else ask
-  char askDirectory = '1';         // "1": the user may choose the destination
-  std::string caption;             // window and message-box caption (50)
-  std::string runCommand;          // program to start, relative to the destination (50)
-  std::string okButton;            // (10)
-  std::string cancelButton;        // (10)
-  std::string cancelActionMsg;     // Yes/No question on Cancel (50)
-  std::string ioErrorMsg;          // (50)
-  std::string diskFullMsg;         // read, never shown (50)
-  std::string cantCreateDirMsg;    // (50)
-  std::string browseDirTitle;      // description line (100 written, 99 read)
-  std::string passwordTitle;       // (20)
-  std::string passwordLabel;       // (20)
-  std::string passwordText;        // "%1": the entry's path (100)
-  std::string passwordRetryBtn;    // (10)
-  std::string passwordBypassBtn;   // (10)
-  std::string passwordNeverBtn;    // (10)
-  std::string replaceTitle;        // (20)
-  std::string replaceText;         // "%1": the existing file's path (100)
-  std::string replaceYesBtn;       // (10)
-  std::string replaceNoBtn;        // (10)
-  std::string replaceAlwaysBtn;    // (10)
-  std::string replaceNeverBtn;     // (10)
-  std::string defaultFolder;       // (100)
+  char overwriteMode = '2';       // "0" never, "1" always, "3" older only, else ask
+  char askDirectory = '1';        // "1": the user may choose the destination
+  std::string caption;            // window and message-box caption (50)
+  std::string runCommand;         // program to start, relative to the destination (50)
+  std::string okButton;           // (10)
+  std::string cancelButton;       // (10)
+  std::string cancelActionMsg;    // Yes/No question on Cancel (50)
+  std::string ioErrorMsg;         // (50)
+  std::string diskFullMsg;        // read, never shown (50)
+  std::string cantCreateDirMsg;   // (50)
+  std::string browseDirTitle;     // description line (100 written, 99 read)
+  std::string passwordTitle;      // (20)
+  std::string passwordLabel;      // (20)
+  std::string passwordText;       // "%1": the entry's path (100)
+  std::string passwordRetryBtn;   // (10)
+  std::string passwordBypassBtn;  // (10)
+  std::string passwordNeverBtn;   // (10)
+  std::string replaceTitle;       // (20)
+  std::string replaceText;        // "%1": the existing file's path (100)
+  std::string replaceYesBtn;      // (10)
+  std::string replaceNoBtn;       // (10)
+  std::string replaceAlwaysBtn;   // (10)
+  std::string replaceNeverBtn;    // (10)
+  std::string defaultFolder;      // (100)
 };
 
 // The caption written when the caller gives none.
@@ -77,12 +77,12 @@ SfxConfig sfxConfigFromLanguageFile(const std::string& languageFile, std::option
 
 // Where the parts of a self-extracting file lie.
 struct SfxPayload {
-  int64_t configOffset = 0;      // start of the configuration block (the stub's length)
-  int64_t endRecordOffset = 0;   // position of the end record
-  int64_t extraBytes = 0;        // added to every stored offset
-  int64_t centralOffset = 0;     // absolute position of the first central header
-  uint32_t centralSize = 0;      // as recorded
-  uint16_t totalEntries = 0;     // as recorded
+  int64_t configOffset = 0;     // start of the configuration block (the stub's length)
+  int64_t endRecordOffset = 0;  // position of the end record
+  int64_t extraBytes = 0;       // added to every stored offset
+  int64_t centralOffset = 0;    // absolute position of the first central header
+  uint32_t centralSize = 0;     // as recorded
+  uint16_t totalEntries = 0;    // as recorded
 };
 
 // Status of locateSfxArchive, the stub's extraction codes.

@@ -53,8 +53,8 @@ namespace vz::engine {
 constexpr int64_t kMinBackupArchiveSize = 23;
 
 struct BackupRequest {
-  std::string mask;             // szMask
-  std::string destination;      // szDestDrive
+  std::string mask;         // szMask
+  std::string destination;  // szDestDrive
   bool recurse = false;
   bool useArchiveFlag = false;
   bool removeArchiveFlag = false;

@@ -16,9 +16,7 @@ bool isDisketteReady(std::string_view path) {
   return drives::freeSpace(native).has_value();
 }
 
-bool isRemovableDrive(std::string_view path) {
-  return drives::driveType(toNativePath(path)) == DriveType::Removable;
-}
+bool isRemovableDrive(std::string_view path) { return drives::driveType(toNativePath(path)) == DriveType::Removable; }
 
 bool isWriteProtectedMedium(std::string_view path) {
   const std::string native = toNativePath(path);

@@ -26,10 +26,10 @@ class Prompts;
 
 // What a spanning operation needs besides its arguments.
 struct SpanSession {
-  Handle window = 0;   // receives the progress reports, 0 for none
-  bool pump = false;   // dispatch waiting messages after each report
-  std::string title;   // szTitle of the disk prompt
-  std::string message; // szMsg of the disk prompt
+  Handle window = 0;           // receives the progress reports, 0 for none
+  bool pump = false;           // dispatch waiting messages after each report
+  std::string title;           // szTitle of the disk prompt
+  std::string message;         // szMsg of the disk prompt
   Prompts* prompts = nullptr;  // asks the disk prompt; null: answered "No"
 };
 

@@ -26,8 +26,8 @@ bool hasRoom(const std::string& path, int64_t size) {
 
 // Makes the destination ready for one part: Ok, NoRoom or WriteProtected
 // (span_split.h, step 3).
-[[nodiscard]] SplitStatus prepareDisk(const SpanSession& session, bool removable, const std::string& folder, const std::string& part,
-                    int64_t partSize, int diskNumber, int diskCount) {
+[[nodiscard]] SplitStatus prepareDisk(const SpanSession& session, bool removable, const std::string& folder,
+                                      const std::string& part, int64_t partSize, int diskNumber, int diskCount) {
   SplitStatus refusal = SplitStatus::NoRoom;  // the answer "No" gives, after the last refusal
   for (;;) {
     if (removable && !askForDisk(session, diskNumber, diskCount)) return refusal;

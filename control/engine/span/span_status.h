@@ -14,14 +14,14 @@ namespace vz::engine {
 
 enum class SplitStatus : int16_t {
   Ok = 0,
-  NoArchive = 1,       // missing, or a folder
+  NoArchive = 1,  // missing, or a folder
   NoMemory = 2,
-  CannotRead = 3,      // the archive cannot be opened or read
-  TooManyParts = 4,    // more than 36 parts
-  CannotCreate = 5,    // a part file cannot be created
-  NoRoom = 6,          // stopped at a disk prompt for room
-  ShortWrite = 10,     // a part could not be written whole
-  WriteProtected = 11, // stopped at a write-protected disk
+  CannotRead = 3,       // the archive cannot be opened or read
+  TooManyParts = 4,     // more than 36 parts
+  CannotCreate = 5,     // a part file cannot be created
+  NoRoom = 6,           // stopped at a disk prompt for room
+  ShortWrite = 10,      // a part could not be written whole
+  WriteProtected = 11,  // stopped at a write-protected disk
 };
 
 enum class JoinStatus : int16_t {
@@ -36,13 +36,13 @@ enum class JoinStatus : int16_t {
 enum class BackupStatus : int16_t {
   Ok = 0,
   NoTempName = 1,
-  NotEmpty = 3,               // destination not empty with bForceSingleBackup
-  NoArchive = 4,              // temporary archive missing or too short
-  NoArchiveUnreadable = 5,    // the same, and some files could not be read
-  SomeUnreadable = 6,         // done, but some files could not be read
-  ZipFailedBase = 10,         // + the compression's result
-  NotWritable = 24,           // CD-ROM drive or write-protected medium
-  SplitFailedBase = 40,       // + the split's result
+  NotEmpty = 3,             // destination not empty with bForceSingleBackup
+  NoArchive = 4,            // temporary archive missing or too short
+  NoArchiveUnreadable = 5,  // the same, and some files could not be read
+  SomeUnreadable = 6,       // done, but some files could not be read
+  ZipFailedBase = 10,       // + the compression's result
+  NotWritable = 24,         // CD-ROM drive or write-protected medium
+  SplitFailedBase = 40,     // + the split's result
 };
 
 enum class RestoreStatus : int16_t {

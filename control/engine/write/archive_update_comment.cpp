@@ -84,7 +84,10 @@ WriteStatus setLocalComment(WriteEngine& engine, const std::string& zipName, con
     const std::string& stored = *text;
     return rewriteArchive(
         engine, zipName, target, catalogue,
-        [&](const ArchiveEntry& e) { return EntryPlan{false, e.mark ? &stored : nullptr}; }, catalogue.comment);
+        [&](const ArchiveEntry& e) {
+          return EntryPlan{false, e.mark ? &stored : nullptr};
+        },
+        catalogue.comment);
   } catch (const std::bad_alloc&) {
     return WriteStatus::NoMemory;
   }

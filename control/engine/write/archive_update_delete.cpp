@@ -75,7 +75,10 @@ WriteStatus deleteEntries(WriteEngine& engine, const std::string& zipName, Selec
   }
   if (marked == 0) return WriteStatus::NothingToDo;
   return rewriteArchive(
-      engine, zipName, target, catalogue, [](const ArchiveEntry& e) { return EntryPlan{e.mark != 0, nullptr}; },
+      engine, zipName, target, catalogue,
+      [](const ArchiveEntry& e) {
+        return EntryPlan{e.mark != 0, nullptr};
+      },
       catalogue.comment);
 }
 

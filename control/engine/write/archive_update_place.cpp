@@ -45,7 +45,8 @@ std::string folderOf(const std::string& path) {
 // same file system, and for a simulated drive the temporary file inside its
 // folder (its limits apply to what lands there).
 bool sameVolume(const std::string& tempFile, const std::string& archive) {
-  struct stat a {}, t {};
+  struct stat a {
+  }, t{};
   if (stat(folderOf(archive).c_str(), &a) != 0 || stat(tempFile.c_str(), &t) != 0) return false;
   if (a.st_dev != t.st_dev) return false;
   const std::optional<DriveInfo> drive = drives::driveOf(archive);

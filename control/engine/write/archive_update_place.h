@@ -34,12 +34,12 @@
 namespace vz::engine {
 
 struct ArchiveTarget {
-  std::string native;                   // file-system path of the archive (a link's target)
-  bool exists = false;                  // a regular file stands there
-  bool isFolder = false;                // the name is a folder (cannot be an archive)
-  std::optional<uint32_t> attributes;   // the archive's DOS attributes, remembered before the update
-  unsigned mode = 0644;                 // permission bits the new file gets
-  uint64_t device = 0, inode = 0;       // identity of the existing archive (never added to itself)
+  std::string native;                  // file-system path of the archive (a link's target)
+  bool exists = false;                 // a regular file stands there
+  bool isFolder = false;               // the name is a folder (cannot be an archive)
+  std::optional<uint32_t> attributes;  // the archive's DOS attributes, remembered before the update
+  unsigned mode = 0644;                // permission bits the new file gets
+  uint64_t device = 0, inode = 0;      // identity of the existing archive (never added to itself)
 };
 
 // The target of a host's archive name ("A:\X.ZIP", "x.zip", "/path/x.zip").

@@ -43,8 +43,8 @@ bool entryMatches(const ArchiveEntry& e, const std::string& processedMask);
 
 // What a rewrite does with one entry.
 struct EntryPlan {
-  bool drop = false;                    // leave the entry out (ZNDeleting is reported)
-  const std::string* comment = nullptr; // new file comment; null: as it was
+  bool drop = false;                     // leave the entry out (ZNDeleting is reported)
+  const std::string* comment = nullptr;  // new file comment; null: as it was
 };
 using PlanFor = std::function<EntryPlan(const ArchiveEntry&)>;
 
@@ -52,7 +52,8 @@ using PlanFor = std::function<EntryPlan(const ArchiveEntry&)>;
 // each as plan says, the end record with archiveComment) and puts it in
 // place. The caller has loaded the catalogue from target and checked that
 // there is something to do. Ok, IoError, WriteProtected or DiskFull.
-[[nodiscard]] WriteStatus rewriteArchive(const WriteEngine& engine, const std::string& zipName, const ArchiveTarget& target,
-                       const LoadedCatalogue& catalogue, const PlanFor& plan, const std::string& archiveComment);
+[[nodiscard]] WriteStatus rewriteArchive(const WriteEngine& engine, const std::string& zipName,
+                                         const ArchiveTarget& target, const LoadedCatalogue& catalogue,
+                                         const PlanFor& plan, const std::string& archiveComment);
 
 }  // namespace vz::engine

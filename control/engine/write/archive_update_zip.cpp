@@ -225,16 +225,16 @@ class ZipRun {
     return WriteStatus::Ok;
   }
 
-  WriteEngine& engine_;            // modes, reports, cancel request, prompts
-  const ZipFilesRequest& req_;     // the host's arguments
-  LoadedCatalogue catalogue_;      // the archive's entries; mark = index of the replacing file + 1
-  std::vector<FoundFile> found_;   // the files the mask names, in search order
-  std::vector<size_t> newFiles_;   // indexes into found_ of the files to add
-  std::vector<size_t> written_;    // indexes into found_ of the files the new archive holds
-  size_t replacing_ = 0;           // entries to replace from their files
+  WriteEngine& engine_;                    // modes, reports, cancel request, prompts
+  const ZipFilesRequest& req_;             // the host's arguments
+  LoadedCatalogue catalogue_;              // the archive's entries; mark = index of the replacing file + 1
+  std::vector<FoundFile> found_;           // the files the mask names, in search order
+  std::vector<size_t> newFiles_;           // indexes into found_ of the files to add
+  std::vector<size_t> written_;            // indexes into found_ of the files the new archive holds
+  size_t replacing_ = 0;                   // entries to replace from their files
   WriteStatus warning_ = WriteStatus::Ok;  // the last warning (IoError or Unreadable)
   WriteStatus fatal_ = WriteStatus::Ok;    // the failure that ended the build
-  ArchiveBuilder builder_;         // the new archive
+  ArchiveBuilder builder_;                 // the new archive
 };
 
 }  // namespace

@@ -76,25 +76,24 @@ class Pass {
     if (!roomFor(builder_.path(), size == 0 ? kEntryRoom : size + kEntryRoom)) return EncryptStatus::DiskFull;
     const int64_t at = builder_.position();
     if (at < 0 || at > kMaxRecordOffset || size > 0xFFFFFFFFull - kEncryptionHeaderSize) return EncryptStatus::Failed;
-    const auto newFlags = [](uint16_t f) {
-      return static_cast<uint16_t>((f | kFlagEncrypted) & ~kFlagDataDescriptor);
-    };
+    const auto newFlags = [](uint16_t f) { return static_cast<uint16_t>((f | kFlagEncrypted) & ~kFlagDataDescriptor); };
 
     LocalHeader lh = e.localHeader();
     lh.flags = newFlags(lh.flags);
     lh.compressedSize = static_cast<uint32_t>(size + kEncryptionHeaderSize);
     const auto lhBytes = encodeLocalHeader(lh);
-    if (!builder_.write(lhBytes.data(), lhBytes.size()) || !builder_.write(e.name.data(), e.name.size())) return EncryptStatus::Failed;
+    if (!builder_.write(lhBytes.data(), lhBytes.size()) || !builder_.write(e.name.data(), e.name.size()))
+      return EncryptStatus::Failed;
     if (e.localExtra && !e.localExtra->empty() && !builder_.write(e.localExtra->data(), e.localExtra->size()))
       return EncryptStatus::Failed;
 
     ZipKeys keys = initKeys(password_);
     uint8_t header[kEncryptionHeaderSize];
-    if (!makeEncryptionHeader(keys, e.crc32, header) || !builder_.write(header, sizeof header)) return EncryptStatus::Failed;
+    if (!makeEncryptionHeader(keys, e.crc32, header) || !builder_.write(header, sizeof header))
+      return EncryptStatus::Failed;
 
-    const int64_t dataStart =
-        static_cast<int64_t>(e.localHeaderOffset) + static_cast<int64_t>(kLocalHeaderSize) + e.nameLength +
-        e.localExtraLength;
+    const int64_t dataStart = static_cast<int64_t>(e.localHeaderOffset) + static_cast<int64_t>(kLocalHeaderSize) +
+                              e.nameLength + e.localExtraLength;
     if (!old_.seek(dataStart)) return EncryptStatus::Failed;
     uint64_t done = 0;
     while (done < size) {

@@ -50,6 +50,7 @@ constexpr size_t kEncryptBlockSize = 16384;
 [[nodiscard]] EncryptStatus encryptArchive(WriteEngine& engine, const std::string& zipName, std::string_view password);
 
 // The pass inside a running write operation (ZipFiles).
-[[nodiscard]] EncryptStatus runEncryptionPass(WriteEngine& engine, const std::string& zipName, std::string_view password);
+[[nodiscard]] EncryptStatus runEncryptionPass(WriteEngine& engine, const std::string& zipName,
+                                              std::string_view password);
 
 }  // namespace vz::engine

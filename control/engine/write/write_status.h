@@ -30,17 +30,17 @@ enum class BuildStatus : int16_t {
 
 enum class PlaceStatus : int16_t {
   Ok = 0,
-  IoError = 2,         // the archive's path takes no writes, or the copy or rename failed
-  WriteProtected = 15, // the target removable disk is write-protected
-  DiskFull = 16,       // not enough room on the target disk
+  IoError = 2,          // the archive's path takes no writes, or the copy or rename failed
+  WriteProtected = 15,  // the target removable disk is write-protected
+  DiskFull = 16,        // not enough room on the target disk
 };
 
 enum class WriteStatus : int16_t {
   Ok = 0,
-  IoError = 2,          // archive or temporary file cannot be created, opened, read or written;
-                        // as a warning: a disk file could not be opened
-  CompressorOutput = 3, // the compressor could not write its output
-  BadArchive = 4,       // the archive's directory is damaged
+  IoError = 2,           // archive or temporary file cannot be created, opened, read or written;
+                         // as a warning: a disk file could not be opened
+  CompressorOutput = 3,  // the compressor could not write its output
+  BadArchive = 4,        // the archive's directory is damaged
   NoMemory = 5,
   NothingToDo = 6,      // empty name or mask, nothing matched, nothing to delete
   CommentTooLong = 8,   // archive comment of 32,768 characters or more
@@ -53,7 +53,7 @@ enum class WriteStatus : int16_t {
 
 enum class EncryptStatus : int16_t {
   Ok = 0,
-  BadArchive = 4,   // the archive's directory is damaged
+  BadArchive = 4,  // the archive's directory is damaged
   NoMemory = 5,
   NothingToDo = 6,  // no entry needs encrypting; the archive is not touched
   Failed = 12,      // a read, seek or write failed, or another write operation runs

@@ -47,10 +47,10 @@ constexpr const char* kTempFilePrefix = "ZIP";
 
 // One central directory record as it will be written.
 struct CentralRecord {
-  CentralHeader header;                       // offset already the entry's position in the new file
-  std::string name;                           // name bytes as written
-  std::shared_ptr<const ExtraBlock> extra;    // central extra field, null when empty
-  std::string comment;                        // file comment bytes
+  CentralHeader header;                     // offset already the entry's position in the new file
+  std::string name;                         // name bytes as written
+  std::shared_ptr<const ExtraBlock> extra;  // central extra field, null when empty
+  std::string comment;                      // file comment bytes
 };
 
 // The central record of a catalogue entry, with the central fields the
@@ -117,10 +117,10 @@ class ArchiveBuilder {
 // A point of a write operation where a test may act (fault injection: a
 // child process kills itself there).
 enum class WriteStep {
-  TempWrite,        // after a write into the temporary file
-  BeforePlace,      // the temporary file is finished, nothing placed yet
-  CopiedBeside,     // the copy beside the archive is written and flushed
-  Renamed,          // the new archive has its name
+  TempWrite,     // after a write into the temporary file
+  BeforePlace,   // the temporary file is finished, nothing placed yet
+  CopiedBeside,  // the copy beside the archive is written and flushed
+  Renamed,       // the new archive has its name
 };
 using WriteObserver = std::function<void(WriteStep)>;
 // Installs an observer called at every step (nullptr: none).

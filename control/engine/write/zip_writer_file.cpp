@@ -150,8 +150,8 @@ bool failed(const FileWriteResult& r) { return r.status != WriteStatus::Ok || r.
 
 // Step 1: the file opened (a directory is not) and what it is.
 struct SourceFacts {
-  File in;                  // open for reading; closed for a directory
-  uint64_t length = 0;      // bytes to store: the length at opening
+  File in;              // open for reading; closed for a directory
+  uint64_t length = 0;  // bytes to store: the length at opening
   std::time_t modified = 0;
   uint32_t attributes = 0;  // DOS attributes as the entry records them
 };

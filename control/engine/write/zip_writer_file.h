@@ -52,9 +52,9 @@ constexpr uint64_t kMaxEntryLength = 0x7FFFFFFFull;
 
 // A file on disk to be written as an entry.
 struct DiskFile {
-  std::string nativePath;   // the file to open
-  std::string shownPath;    // the file as the host named it: the text of progress reports
-  std::string storedName;   // the entry's name before upper-casing ("/" separators, "/" at the end of a folder)
+  std::string nativePath;  // the file to open
+  std::string shownPath;   // the file as the host named it: the text of progress reports
+  std::string storedName;  // the entry's name before upper-casing ("/" separators, "/" at the end of a folder)
   bool isDirectory = false;
 };
 
@@ -66,15 +66,16 @@ struct FileWriteOptions {
 
 struct FileWriteResult {
   WriteStatus status = WriteStatus::Ok;  // Ok; IoError (2) or Unreadable (12): the file was not written
-                                        // (warning); IoError, CompressorOutput (3) or NoMemory (5) with fatal set
-  bool fatal = false;  // the archive being built cannot go on (output failure, out of memory)
-  uint64_t length = 0;          // bytes of the file written
-  uint64_t compressedSize = 0;  // bytes of data in the entry
+                                         // (warning); IoError, CompressorOutput (3) or NoMemory (5) with fatal set
+  bool fatal = false;                    // the archive being built cannot go on (output failure, out of memory)
+  uint64_t length = 0;                   // bytes of the file written
+  uint64_t compressedSize = 0;           // bytes of data in the entry
 };
 
 // Writes the file at the end of the builder's file and records its central
 // record. See above.
-[[nodiscard]] FileWriteResult writeDiskFile(ArchiveBuilder& builder, const DiskFile& file, const FileWriteOptions& options);
+[[nodiscard]] FileWriteResult writeDiskFile(ArchiveBuilder& builder, const DiskFile& file,
+                                            const FileWriteOptions& options);
 
 // The entry name written for a stored name (upper case).
 std::string entryNameForWriting(const std::string& storedName);

@@ -46,7 +46,7 @@ constexpr FuncDesc kEvents[] = {{kPinged, "Pinged", VarType::Empty, kPingParams}
 const InterfaceDesc kInterface{"_DAdder", kIid, false, kMembers};
 const InterfaceDesc kEventInterface{"_DAdderEvents", kEventIid, true, kEvents};
 const CoClassDesc kClass{"Adder", kClsid, "VzTest.Adder.1", "VzTest Adder", &kInterface, &kEventInterface,
-                         0x20191, true, nullptr};
+                         0x20191, true,   nullptr};
 const InterfaceDesc* const kInterfaces[] = {&kInterface, &kEventInterface};
 const CoClassDesc* const kClasses[] = {&kClass};
 const TypeLibDesc kLib{"VzTestServerLib", kLibId, 1, 2, kInterfaces, kClasses};
@@ -140,9 +140,8 @@ VZ_EXPORT HRESULT DllGetClassObject(const Guid* clsid, const Guid* iid, void** o
   if (!clsid || !iid || !out) return E_POINTER;
   *out = nullptr;
   if (*clsid != kClsid) return CLASS_E_CLASSNOTAVAILABLE;
-  auto* factory = new (std::nothrow) SimpleClassFactory([]() -> IUnknown* {
-    return static_cast<IDispatch*>(new (std::nothrow) Adder);
-  }, &g_module);
+  auto* factory = new (std::nothrow)
+      SimpleClassFactory([]() -> IUnknown* { return static_cast<IDispatch*>(new (std::nothrow) Adder); }, &g_module);
   if (!factory) return E_OUTOFMEMORY;
   HRESULT h = factory->QueryInterface(*iid, out);
   factory->Release();

@@ -318,9 +318,9 @@ TEST(InflateEdgeCases, CodeLengthRepeats) {
   // A repeat (16) before any length repeats zeros; 17 and 18 set the
   // previous length to 0; a repeat past the end of the lengths is refused.
   std::vector<Token> tokens;
-  tokens.push_back({16, 0});   // 3 zeros (previous length starts at 0)
-  tokens.push_back({18, 83});  // 94 zeros: positions 3..96
-  tokens.push_back({1});       // 'a' (97) length 1
+  tokens.push_back({16, 0});    // 3 zeros (previous length starts at 0)
+  tokens.push_back({18, 83});   // 94 zeros: positions 3..96
+  tokens.push_back({1});        // 'a' (97) length 1
   tokens.push_back({18, 127});  // 138 zeros: 98..235
   tokens.push_back({18, 9});    // 20 zeros: 236..255
   tokens.push_back({1});        // 256 length 1
@@ -415,11 +415,11 @@ TEST(InflateOutput, MatchesReachBackIntoLongStoredBlocks) {
   storedBlock(w, false, data);
   storedBlock(w, false, data.substr(0, 40000));
   fixedHeader(w, true);
-  fixedSymbol(w, 285);   // length 258
-  w.code(29, 5);         // distance 24577 + 8191 extra = 32768
+  fixedSymbol(w, 285);  // length 258
+  w.code(29, 5);        // distance 24577 + 8191 extra = 32768
   w.bits(8191, 13);
   fixedSymbol(w, 285);
-  w.code(0, 5);          // distance 1
+  w.code(0, 5);  // distance 1
   fixedSymbol(w, 256);
   std::string expected = data + data.substr(0, 40000);
   expected += expected.substr(expected.size() - 32768, 258);

@@ -173,11 +173,11 @@ TEST(Unshrink, CodeSizeGrowsOnRequestUpTo13Bits) {
 }
 
 TEST(Unshrink, MalformedCodes) {
-  EXPECT_EQ(run(1, 0, 5, shrinkCodes({{300, 9}})).status, DecodeStatus::BadData);              // first code not a byte
+  EXPECT_EQ(run(1, 0, 5, shrinkCodes({{300, 9}})).status, DecodeStatus::BadData);  // first code not a byte
   EXPECT_EQ(run(1, 0, 5, shrinkCodes({{'a', 9}, {256, 9}, {3, 9}})).status, DecodeStatus::BadData);  // unknown control
-  EXPECT_EQ(run(1, 0, 5, shrinkCodes({{'a', 9}, {400, 9}})).status, DecodeStatus::BadData);    // not assigned
-  EXPECT_EQ(run(1, 0, 5, shrinkCodes({{'a', 9}})).status, DecodeStatus::BadData);              // input ends early
-  EXPECT_EQ(run(1, 0, 0, {}).status, DecodeStatus::Ok);                                       // empty entry
+  EXPECT_EQ(run(1, 0, 5, shrinkCodes({{'a', 9}, {400, 9}})).status, DecodeStatus::BadData);          // not assigned
+  EXPECT_EQ(run(1, 0, 5, shrinkCodes({{'a', 9}})).status, DecodeStatus::BadData);                    // input ends early
+  EXPECT_EQ(run(1, 0, 0, {}).status, DecodeStatus::Ok);                                              // empty entry
 }
 
 // ---- unreduce ----
@@ -194,8 +194,8 @@ std::vector<uint8_t> reduceStream(const std::vector<uint8_t>& innerBytes) {
 TEST(Unreduce, EscapesMatchesAndZeroHistory) {
   // Factor 1: DLE 0 is the byte 144; DLE V D copies (V & 127) + 3 bytes from
   // (V >> 7) * 256 + D + 1 back; before the first byte there are zeros.
-  const std::vector<uint8_t> inner = {144, 0x01, 9,  // 4 bytes from 10 back: zeros
-                                      'a', 'b', 144, 0, 144, 0x02, 2};  // "ab", 144, then 5 bytes from 3 back
+  const std::vector<uint8_t> inner = {144, 0x01, 9,                      // 4 bytes from 10 back: zeros
+                                      'a', 'b',  144, 0, 144, 0x02, 2};  // "ab", 144, then 5 bytes from 3 back
   const Decoded d = run(2, 0, 4 + 3 + 5, reduceStream(inner));
   EXPECT_EQ(d.status, DecodeStatus::Ok);
   EXPECT_EQ(d.bytes, (std::vector<uint8_t>{0, 0, 0, 0, 'a', 'b', 144, 'a', 'b', 144, 'a', 'b'}));
@@ -394,8 +394,7 @@ TEST(Explode, BadShannonFanoLengthData) {
   };
   const std::vector<uint8_t> complete64 = {0xF5, 0xF5, 0xF5, 0xF5};  // 4 x 16 values of 6 bits
   // Too many values, too few, over-subscribed (64 x 5 bits), incomplete (64 x 7 bits).
-  EXPECT_EQ(run(6, 0, 10, trees({{0xF5, 0xF5, 0xF5, 0xF5, 0x05}, complete64})).status,
-            DecodeStatus::BadShannonFano);
+  EXPECT_EQ(run(6, 0, 10, trees({{0xF5, 0xF5, 0xF5, 0xF5, 0x05}, complete64})).status, DecodeStatus::BadShannonFano);
   EXPECT_EQ(run(6, 0, 10, trees({{0xF5, 0xF5, 0xF5}, complete64})).status, DecodeStatus::BadShannonFano);
   EXPECT_EQ(run(6, 0, 10, trees({{0xF4, 0xF4, 0xF4, 0xF4}, complete64})).status, DecodeStatus::BadShannonFano);
   EXPECT_EQ(run(6, 0, 10, trees({complete64, {0xF6, 0xF6, 0xF6, 0xF6}})).status, DecodeStatus::BadShannonFano);
@@ -424,7 +423,8 @@ TEST(DecodeEntryData, StoredCopyAndTheDeclaredSize) {
 
 TEST(DecodeEntryData, InflatedDataPastTheDeclaredSizeIsCut) {
   // A stored deflate block of 10 bytes in an entry that declares 6.
-  const std::vector<uint8_t> deflated = {0x01, 0x0A, 0x00, 0xF5, 0xFF, '0', '1', '2', '3', '4', '5', '6', '7', '8', '9'};
+  const std::vector<uint8_t> deflated = {0x01, 0x0A, 0x00, 0xF5, 0xFF, '0', '1', '2',
+                                         '3',  '4',  '5',  '6',  '7',  '8', '9'};
   const Decoded cut = run(8, 0, 6, deflated);
   EXPECT_EQ(cut.status, DecodeStatus::OutputStopped);
   EXPECT_TRUE(cut.overran);

@@ -133,10 +133,21 @@ TEST(DeflateDesign, StreamHoldsTheReportedBlocks) {
         EXPECT_EQ(got.outputStart, seen.info.inputOffset);
         EXPECT_EQ(got.outputLength, seen.info.inputLength);
         switch (seen.info.kind) {
-          case BlockKind::Stored: EXPECT_EQ(got.type, 0); ++kinds[1]; break;
-          case BlockKind::Fixed: EXPECT_EQ(got.type, 1); ++kinds[2]; break;
-          case BlockKind::Dynamic: EXPECT_EQ(got.type, 2); ++kinds[3]; break;
-          default: ADD_FAILURE() << "unexpected block kind"; break;
+          case BlockKind::Stored:
+            EXPECT_EQ(got.type, 0);
+            ++kinds[1];
+            break;
+          case BlockKind::Fixed:
+            EXPECT_EQ(got.type, 1);
+            ++kinds[2];
+            break;
+          case BlockKind::Dynamic:
+            EXPECT_EQ(got.type, 2);
+            ++kinds[3];
+            break;
+          default:
+            ADD_FAILURE() << "unexpected block kind";
+            break;
         }
         if (got.type != 0) {
           EXPECT_TRUE(got.symbols == seen.symbols) << "block " << i;
@@ -320,7 +331,8 @@ TEST(DeflateTrees, AtLeastTwoCodesAreGiven) {
   };
   for (const Expect& e : cases) {
     std::vector<uint8_t> len(e.freq.size());
-    const int maxCode = deflate::buildCodeLengths(e.freq.data(), static_cast<int>(e.freq.size()), 15, len.data(), scratch);
+    const int maxCode =
+        deflate::buildCodeLengths(e.freq.data(), static_cast<int>(e.freq.size()), 15, len.data(), scratch);
     std::vector<int> coded;
     for (size_t i = 0; i < len.size(); ++i)
       if (len[i]) {

@@ -22,8 +22,8 @@
 namespace vz::engine {
 namespace {
 
-using test::deflate_util::Compressed;
 using test::deflate_util::compress;
+using test::deflate_util::Compressed;
 namespace du = test::deflate_util;
 
 // The compressed bytes give back the input: inflated, or as the raw copy.

@@ -34,10 +34,10 @@ inline std::vector<uint8_t> randomBytes(size_t n, uint32_t seed) {
 // English-like text: words of a small vocabulary, drawn unevenly.
 inline std::vector<uint8_t> textBytes(size_t n, uint32_t seed) {
   static const char* const kWords[] = {
-      "the",     "of",      "and",    "archive", "window",  "compress", "folder", "extract", "table",  "entry",
-      "method",  "deflate", "block",  "length",  "distance", "literal", "tree",   "code",    "stream", "buffer",
-      "a",       "to",      "in",     "is",      "that",     "for",     "with",   "file",    "size",   "header",
-      "central", "record",  "local",  "comment", "password", "cancel",  "event",  "message", "report", "window"};
+      "the",     "of",      "and",   "archive", "window",   "compress", "folder", "extract", "table",  "entry",
+      "method",  "deflate", "block", "length",  "distance", "literal",  "tree",   "code",    "stream", "buffer",
+      "a",       "to",      "in",    "is",      "that",     "for",      "with",   "file",    "size",   "header",
+      "central", "record",  "local", "comment", "password", "cancel",   "event",  "message", "report", "window"};
   std::mt19937 rng(seed);
   std::vector<uint8_t> out;
   out.reserve(n + 16);
@@ -66,7 +66,8 @@ inline std::vector<uint8_t> filesBytes(const std::string& dir, const std::string
   for (auto it = fs::directory_iterator(dir, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
     const std::string name = it->path().filename().string();
     if (it->is_regular_file(ec) &&
-        (suffix.empty() || (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)))
+        (suffix.empty() ||
+         (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)))
       files.push_back(it->path());
   }
   std::sort(files.begin(), files.end());
@@ -188,12 +189,15 @@ class StreamParser {
             continue;
           }
           if (sym == 256) break;
-          static const uint16_t lbase[] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23,  27,
+          static const uint16_t lbase[] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
                                            31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-          static const uint8_t lext[] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-          static const uint16_t dbase[] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
-                                           193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-          static const uint8_t dext[] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+          static const uint8_t lext[] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                         2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+          static const uint16_t dbase[] = {1,    2,    3,    4,    5,    7,    9,    13,    17,    25,
+                                           33,   49,   65,   97,   129,  193,  257,  385,   513,   769,
+                                           1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+          static const uint8_t dext[] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
+                                         6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
           Symbol x;
           x.length = static_cast<uint16_t>(lbase[sym - 257] + bits(lext[sym - 257]));
           const int dsym = decode(dist);
@@ -354,8 +358,9 @@ inline std::vector<ReferenceBlock> referenceBlocks(const std::vector<uint8_t>& d
   unsigned symbols = 0, matches = 0;
   uint32_t distFreq[30] = {};
   auto distCode = [](unsigned d) {
-    static const unsigned base[] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
-                                    193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+    static const unsigned base[] = {1,    2,    3,    4,    5,    7,    9,    13,    17,    25,
+                                    33,   49,   65,   97,   129,  193,  257,  385,   513,   769,
+                                    1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
     unsigned c = 0;
     while (c < 29 && base[c + 1] <= d) ++c;
     return c;
@@ -373,7 +378,8 @@ inline std::vector<ReferenceBlock> referenceBlocks(const std::vector<uint8_t>& d
     if (symbols == 40959 || matches == 40960) return true;
     if (symbols % 4096 != 0) return false;
     uint64_t est = uint64_t{symbols} * 8;
-    static const unsigned extra[] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+    static const unsigned extra[] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
+                                     6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
     for (int d = 0; d < 30; ++d) est += uint64_t{distFreq[d]} * (5 + extra[d]);
     est >>= 3;
     return matches < symbols / 2 && est < covered / 2;

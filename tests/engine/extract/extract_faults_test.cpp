@@ -89,8 +89,8 @@ TEST_F(ExtractFaults, PasswordPassingTheHeaderCheckByChanceIsAskedAgain) {
   EXPECT_EQ(engine::testArchive(st, zip), ReadStatus::Ok);
   ASSERT_EQ(prompts.passwordAsked.size(), 1u);
   EXPECT_FALSE(prompts.passwordAsked[0].firstAttempt);
-  EXPECT_EQ(recorder.of(engine::kNotifyTest), (std::vector<DriverEvent>{{engine::kNotifyTest, 0, "SECRET.BIN"},
-                                                                       {engine::kNotifyTest, 0, "PLAIN.TXT"}}));
+  EXPECT_EQ(recorder.of(engine::kNotifyTest),
+            (std::vector<DriverEvent>{{engine::kNotifyTest, 0, "SECRET.BIN"}, {engine::kNotifyTest, 0, "PLAIN.TXT"}}));
   EXPECT_TRUE(testFilesLeft().empty());
 
   // Bypassed: skipped, and no damaged file stays behind.

@@ -50,8 +50,7 @@ class PeerExtract : public ExtractTest {
   }
 
   // Extracts zip with the driver and with unzip and compares the results.
-  void expectSameAsUnzip(const std::string& zip, const std::string& password = "",
-                         ReadStatus want = ReadStatus::Ok) {
+  void expectSameAsUnzip(const std::string& zip, const std::string& password = "", ReadStatus want = ReadStatus::Ok) {
     SCOPED_TRACE(zip);
     const std::string ours = file("ours"), theirs = file("theirs");
     fs::remove_all(ours);

@@ -94,10 +94,10 @@ TEST_F(ExtractRules, OverwriteModesAndTheTimeRule) {
       {1, t + 100, "root readme", ReadStatus::Ok},
       {3, t - 100, "root readme", ReadStatus::Ok},
       {3, t + 100, "old", ReadStatus::Skipped},
-      {3, t, "old", ReadStatus::Skipped},          // equal times: the disk copy counts as newer
-      {3, t - 1, "old", ReadStatus::Skipped},      // an odd disk second rounds up to the entry's
+      {3, t, "old", ReadStatus::Skipped},      // equal times: the disk copy counts as newer
+      {3, t - 1, "old", ReadStatus::Skipped},  // an odd disk second rounds up to the entry's
       {3, t - 2, "root readme", ReadStatus::Ok},
-      {7, t - 100, "old", ReadStatus::Skipped},    // an unknown mode never overwrites
+      {7, t - 100, "old", ReadStatus::Skipped},  // an unknown mode never overwrites
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.mode << " " << c.disk - t);
@@ -159,8 +159,7 @@ TEST_F(ExtractRules, ReplaceQuestionAnswers) {
 
 TEST_F(ExtractRules, PasswordQuestionAnswers) {
   ZipBuilder b;
-  b.entries = {encrypted("A.TXT", "alpha", "right"), encrypted("B.TXT", "beta", "right"),
-               entry("C.TXT", "plain")};
+  b.entries = {encrypted("A.TXT", "alpha", "right"), encrypted("B.TXT", "beta", "right"), entry("C.TXT", "plain")};
   const std::string zip = archive(b);
   // Asking off and no password: skipped without a question.
   EXPECT_EQ(unzip(zip, file("o1")), ReadStatus::Skipped);
@@ -190,15 +189,15 @@ TEST_F(ExtractRules, PasswordQuestionAnswers) {
   prompts.password = {{PasswordAnswer::Bypass, ""}, {PasswordAnswer::Never, ""}};
   EXPECT_EQ(unzip(zip, file("o4")), ReadStatus::Skipped);
   EXPECT_EQ(prompts.passwordAsked.size(), 2u);
-  EXPECT_FALSE(prompts.passwordAsked[0].firstAttempt);  // "bad" was rejected
-  EXPECT_EQ(engine::testArchive(st, zip), ReadStatus::Skipped);          // the skip-all answer lasts
+  EXPECT_FALSE(prompts.passwordAsked[0].firstAttempt);           // "bad" was rejected
+  EXPECT_EQ(engine::testArchive(st, zip), ReadStatus::Skipped);  // the skip-all answer lasts
   EXPECT_EQ(prompts.passwordAsked.size(), 2u);
 }
 
 TEST_F(ExtractRules, DirectoryEntriesSkippedAndDamagedEntries) {
   ZipBuilder b;
-  b.entries = {entry("DOCS/", ""), entry("DOCS/A.TXT", "a"), entry("B.TXT", "b"), entry("C.TXT", "c"),
-               entry("D.TXT", "d"), entry("E.TXT", "e")};
+  b.entries = {entry("DOCS/", ""),  entry("DOCS/A.TXT", "a"), entry("B.TXT", "b"),
+               entry("C.TXT", "c"), entry("D.TXT", "d"),      entry("E.TXT", "e")};
   b.entries[2].method = 7;            // tokenized: skipped
   b.entries[3].versionNeeded = 0x15;  // needs 2.1
   b.entries[4].crc = 0x12345678;      // damaged
@@ -258,9 +257,9 @@ TEST_F(ExtractRules, EventsOfARun) {
   const std::string zip = archive(b);
   EXPECT_EQ(unzip(zip, file("out")), ReadStatus::Ok);
   const std::vector<DriverEvent> want = {
-      {engine::kNotifyOpenFile, 0, "BIG.TXT"},    {engine::kNotifyExpanding, 0, "BIG.TXT"},
-      {engine::kNotifyExpanding, 40, "BIG.TXT"},  {engine::kNotifyExpanding, 100, "BIG.TXT"},
-      {engine::kNotifyCloseFile, 1, "BIG.TXT"},   {engine::kNotifyOpenFile, 0, "SMALL.TXT"},
+      {engine::kNotifyOpenFile, 0, "BIG.TXT"},      {engine::kNotifyExpanding, 0, "BIG.TXT"},
+      {engine::kNotifyExpanding, 40, "BIG.TXT"},    {engine::kNotifyExpanding, 100, "BIG.TXT"},
+      {engine::kNotifyCloseFile, 1, "BIG.TXT"},     {engine::kNotifyOpenFile, 0, "SMALL.TXT"},
       {engine::kNotifyExpanding, 100, "SMALL.TXT"}, {engine::kNotifyCloseFile, 1, "SMALL.TXT"},
   };
   EXPECT_EQ(recorder.events, want);
@@ -324,9 +323,9 @@ TEST_F(ExtractRules, DriveChecks) {
   const std::string zip = threeFiles();
   for (const char* m : {"cd", "rem", "full", "small", "fixed"}) fs::create_directories(file(m));
   writeFile(file("drives.ini"),
-            "[E:]\nRoot=" + file("cd") + "\nType=cdrom\n" +            //
-                "[F:]\nRoot=" + file("rem") + "\nType=removable\nReadOnly=1\n" +  //
-                "[G:]\nRoot=" + file("full") + "\nType=fixed\nFree=0\n" +       //
+            "[E:]\nRoot=" + file("cd") + "\nType=cdrom\n" +                          //
+                "[F:]\nRoot=" + file("rem") + "\nType=removable\nReadOnly=1\n" +     //
+                "[G:]\nRoot=" + file("full") + "\nType=fixed\nFree=0\n" +            //
                 "[H:]\nRoot=" + file("small") + "\nType=removable\nCapacity=12\n" +  //
                 "[I:]\nRoot=" + file("fixed") + "\nType=fixed\n");
   ::setenv("VZ_DRIVES", file("drives.ini").c_str(), 1);  // ScopedRoot restores it

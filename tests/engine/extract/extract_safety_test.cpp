@@ -54,22 +54,23 @@ class ExtractSafety : public ExtractTest {};
 TEST_F(ExtractSafety, HostileNamesStayInsideTheDestination) {
   if (!haveProgram("python3")) GTEST_SKIP() << "python3 is not available";
   fs::create_directories(file("deep/dest"));
-  ASSERT_TRUE(runPython(
-      "import zipfile\n"
-      "z = zipfile.ZipFile('evil.zip', 'w')\n"
-      "for n in ['../evil', '/abs', 'C:\\\\x', 'a/../../b', '../', 'ok.txt']:\n"
-      "    i = zipfile.ZipInfo('x'); i.filename = n; z.writestr(i, 'data of ' + n)\n"
-      "z.close()\n",
-      dir.path()));
+  ASSERT_TRUE(
+      runPython("import zipfile\n"
+                "z = zipfile.ZipFile('evil.zip', 'w')\n"
+                "for n in ['../evil', '/abs', 'C:\\\\x', 'a/../../b', '../', 'ok.txt']:\n"
+                "    i = zipfile.ZipInfo('x'); i.filename = n; z.writestr(i, 'data of ' + n)\n"
+                "z.close()\n",
+                dir.path()));
   for (bool rebuild : {true, false}) {
     SCOPED_TRACE(rebuild);
     fs::remove_all(file("deep/dest"));
     // "../" names nothing once its ".." is dropped: skipped, so 10.
     EXPECT_EQ(unzip(file("evil.zip"), file("deep/dest"), "", rebuild), ReadStatus::Skipped);
     const auto tree = treeOf(file("deep"));
-    std::map<std::string, std::string> want = {
-        {"dest/EVIL", "data of ../evil"}, {"dest/ABS", "data of /abs"}, {"dest/X", "data of C:\\x"},
-        {"dest/OK.TXT", "data of ok.txt"}};
+    std::map<std::string, std::string> want = {{"dest/EVIL", "data of ../evil"},
+                                               {"dest/ABS", "data of /abs"},
+                                               {"dest/X", "data of C:\\x"},
+                                               {"dest/OK.TXT", "data of ok.txt"}};
     want[rebuild ? "dest/A/B" : "dest/B"] = "data of a/../../b";
     EXPECT_EQ(tree, want);
   }
@@ -139,16 +140,16 @@ TEST_F(ExtractSafety, DataPastTheDeclaredSizeFailsTheEntry) {
 
   // A deflate stream that inflates past its declared size.
   if (!haveProgram("python3")) return;
-  ASSERT_TRUE(runPython(
-      "import zipfile, struct\n"
-      "z = zipfile.ZipFile('big.zip', 'w', zipfile.ZIP_DEFLATED)\n"
-      "z.writestr('BIG.TXT', 'x' * 100000)\n"
-      "z.close()\n"
-      "d = bytearray(open('big.zip', 'rb').read())\n"
-      "for sig, off in ((b'PK\\x03\\x04', 22), (b'PK\\x01\\x02', 24)):\n"
-      "    p = d.find(sig); d[p + off:p + off + 4] = struct.pack('<I', 1000)\n"
-      "open('big.zip', 'wb').write(d)\n",
-      dir.path()));
+  ASSERT_TRUE(
+      runPython("import zipfile, struct\n"
+                "z = zipfile.ZipFile('big.zip', 'w', zipfile.ZIP_DEFLATED)\n"
+                "z.writestr('BIG.TXT', 'x' * 100000)\n"
+                "z.close()\n"
+                "d = bytearray(open('big.zip', 'rb').read())\n"
+                "for sig, off in ((b'PK\\x03\\x04', 22), (b'PK\\x01\\x02', 24)):\n"
+                "    p = d.find(sig); d[p + off:p + off + 4] = struct.pack('<I', 1000)\n"
+                "open('big.zip', 'wb').write(d)\n",
+                dir.path()));
   EXPECT_EQ(unzip(file("big.zip"), file("big")), ReadStatus::CrcError);
   EXPECT_EQ(fs::file_size(file("big/BIG.TXT")), 1000u);
 }

@@ -37,8 +37,8 @@ TEST_F(ExtractView, FilesAreExtractedAndOpened) {
   const std::string folder = file("view");
   EXPECT_TRUE(engine::view(st, zip, "", true, false, folder));
   EXPECT_EQ(st.status, ReadStatus::Ok);
-  EXPECT_EQ(treeOf(folder), (std::map<std::string, std::string>{
-                                {"DOC/README.TXT", "readme"}, {"PROG.EXE", "MZ"}, {"UP.TXT", "up"}}));
+  EXPECT_EQ(treeOf(folder),
+            (std::map<std::string, std::string>{{"DOC/README.TXT", "readme"}, {"PROG.EXE", "MZ"}, {"UP.TXT", "up"}}));
   const std::vector<std::vector<std::string>> want = {
       {"xdg-open", folder + "/DOC/README.TXT"}, {"xdg-open", folder + "/PROG.EXE"}, {"xdg-open", folder + "/UP.TXT"}};
   EXPECT_EQ(launched, want);

@@ -76,7 +76,7 @@ TEST(Records, RefusesShortSpansAndWrongSignatures) {
   const std::vector<uint8_t> end = bytesOf(test::emptyArchive());
   EXPECT_TRUE(parseEndRecord(end));
   EXPECT_FALSE(parseEndRecord(std::span(end).first(21)));
-  EXPECT_FALSE(parseLocalHeader(end));    // too short and the wrong signature
+  EXPECT_FALSE(parseLocalHeader(end));  // too short and the wrong signature
   EXPECT_FALSE(parseCentralHeader(end));
   std::vector<uint8_t> local(kLocalHeaderSize, 0);
   EXPECT_FALSE(parseLocalHeader(local));
@@ -260,8 +260,15 @@ TEST(EntryNames, ProcessingUpperCasesAndTurnsSlashes) {
 }
 
 TEST(EntryNames, Bit11OrValidUtf8KeepTheBytesOtherNamesAreCp437) {
-  EXPECT_EQ(entryNameToUtf8("\x81""ber.txt", 0), "über.txt");
-  EXPECT_EQ(entryNameToUtf8("\x81""ber.txt", kFlagUtf8Name), "\x81""ber.txt");
+  EXPECT_EQ(entryNameToUtf8("\x81"
+                            "ber.txt",
+                            0),
+            "über.txt");
+  EXPECT_EQ(entryNameToUtf8("\x81"
+                            "ber.txt",
+                            kFlagUtf8Name),
+            "\x81"
+            "ber.txt");
   EXPECT_EQ(entryNameToUtf8("über.txt", 0), "über.txt");
   EXPECT_EQ(entryNameToUtf8("plain/name.txt", 0x0008), "plain/name.txt");
 }

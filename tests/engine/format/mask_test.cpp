@@ -41,7 +41,7 @@ TEST(Wildcard, StarStopsAtTheExtension) {
   EXPECT_TRUE(wildcardMatch("REPORT.TXT", "REP*.TXT"));
   EXPECT_TRUE(wildcardMatch("REPORT.TXT", "*.T?T"));
   EXPECT_FALSE(wildcardMatch("REPORT.TX", "*.T?T"));
-  EXPECT_FALSE(wildcardMatch("A", "A?"));   // "?" fails at the end of the name
+  EXPECT_FALSE(wildcardMatch("A", "A?"));  // "?" fails at the end of the name
   EXPECT_FALSE(wildcardMatch("AB", "A"));
   EXPECT_FALSE(wildcardMatch("A", "AB"));
   EXPECT_TRUE(wildcardMatch("abc.txt", "ABC.TXT"));

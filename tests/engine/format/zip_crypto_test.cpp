@@ -20,8 +20,12 @@ namespace {
 
 using namespace vz::engine;
 
-uint16_t le16(const std::vector<uint8_t>& b, size_t at) { return static_cast<uint16_t>(b.at(at) | (b.at(at + 1) << 8)); }
-uint32_t le32(const std::vector<uint8_t>& b, size_t at) { return le16(b, at) | (static_cast<uint32_t>(le16(b, at + 2)) << 16); }
+uint16_t le16(const std::vector<uint8_t>& b, size_t at) {
+  return static_cast<uint16_t>(b.at(at) | (b.at(at + 1) << 8));
+}
+uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
+  return le16(b, at) | (static_cast<uint32_t>(le16(b, at + 2)) << 16);
+}
 
 std::vector<uint8_t> bytesOf(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
 

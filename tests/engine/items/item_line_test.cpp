@@ -48,18 +48,20 @@ TEST(ItemLine, ReadsBackEveryItemItWrites) {
   std::vector<ZIPITEM> items;
   const std::vector<std::pair<std::string, std::string>> paths = {
       {"", "A.TXT"},
-      {"SUB\\", ""},                    // a directory entry
-      {"", ""},                         // nothing at all
-      {"A;B\\", "C;D.TXT"},             // ";" in both parts
-      {"X:Y\\", "TIME 12:30.LOG"},      // ":" in both parts
-      {"A:;\\B;:\\", ";:;:"},           // both, everywhere
+      {"SUB\\", ""},                // a directory entry
+      {"", ""},                     // nothing at all
+      {"A;B\\", "C;D.TXT"},         // ";" in both parts
+      {"X:Y\\", "TIME 12:30.LOG"},  // ":" in both parts
+      {"A:;\\B;:\\", ";:;:"},       // both, everywhere
       {"", ":"},
       {"", ";"},
-      {"", " "},                        // a name that is one blank
-      {"  \\", "   "},                  // blanks only
+      {"", " "},        // a name that is one blank
+      {"  \\", "   "},  // blanks only
       {"DIR\\", "TRAILING:"},
-      {"\xC3\x9C" "BER\\", "\xE4\xB8\x96\xE7\x95\x8C.TXT"},
-      {std::string(300, 'D').substr(0, 259), "CUT.TXT"},   // a directory cut to its block
+      {"\xC3\x9C"
+       "BER\\",
+       "\xE4\xB8\x96\xE7\x95\x8C.TXT"},
+      {std::string(300, 'D').substr(0, 259), "CUT.TXT"},    // a directory cut to its block
       {"A\\" + std::string(250, 'B') + ":::::", ":NAME:"},  // cut, ":" at the cut and in the name
       {std::string(256, 'E') + "\xE2\x82", "X"},            // cut inside a character (as makeZipItem never does)
   };
@@ -137,18 +139,18 @@ TEST(ItemLine, ABlankReadsAsEmptyAndMalformedLinesAreRefused) {
   const char* bad[] = {
       "",
       "201",
-      "201;1;2;3;4;5;6;7;8;9",                // no DIR:NAME
-      "201;1;2;3;4;5;6;7;8;9;NAME",           // no boundary
-      "201;1;2;3;4;5;6;7;8;9;DIR\\NAME",      // the closing "\" without ":"
-      "2011;1;2;3;4;5;6;7;8;9; :A",           // flag field too long
-      "2g1;1;2;3;4;5;6;7;8;9; :A",            // not hex
-      "20x;1;2;3;4;5;6;7;8;9; :A",            // no method digit
-      "201;1;;3;4;5;6;7;8;9; :A",             // an empty number
-      "201;1;2;3;4;5;6;7;8;4294967296; :A",   // CRC beyond 32 bits
-      "201;1;2;3;4;5;-6;7;8;9; :A",           // a negative size
+      "201;1;2;3;4;5;6;7;8;9",               // no DIR:NAME
+      "201;1;2;3;4;5;6;7;8;9;NAME",          // no boundary
+      "201;1;2;3;4;5;6;7;8;9;DIR\\NAME",     // the closing "\" without ":"
+      "2011;1;2;3;4;5;6;7;8;9; :A",          // flag field too long
+      "2g1;1;2;3;4;5;6;7;8;9; :A",           // not hex
+      "20x;1;2;3;4;5;6;7;8;9; :A",           // no method digit
+      "201;1;;3;4;5;6;7;8;9; :A",            // an empty number
+      "201;1;2;3;4;5;6;7;8;4294967296; :A",  // CRC beyond 32 bits
+      "201;1;2;3;4;5;-6;7;8;9; :A",          // a negative size
       "201;1;2;3;4;5;6;7;8;+9; :A",
       "201;1;2;3;4;5;6;7;8;9x; :A",
-      "201;1;2;3;4;5;6;7;8;9;X:A",            // a directory without its "\"
+      "201;1;2;3;4;5;6;7;8;9;X:A",  // a directory without its "\"
   };
   for (const char* line : bad) {
     ZIPITEM untouched;

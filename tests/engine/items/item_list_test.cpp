@@ -169,17 +169,17 @@ TestEntry entry(const std::string& name, std::string data = "data", uint32_t att
 // The shapes of the icon table, in archive order.
 ZipBuilder iconShapes() {
   ZipBuilder b;
-  b.entries.push_back(entry("SUB/", "", 0x10));     // directory
+  b.entries.push_back(entry("SUB/", "", 0x10));  // directory
   TestEntry secret = entry("SETUP.EXE");
-  secret.flags = 1;                                  // encrypted program
+  secret.flags = 1;  // encrypted program
   b.entries.push_back(secret);
   b.entries.push_back(entry("RUN.EXE"));
   b.entries.push_back(entry("go.bat"));
-  b.entries.push_back(entry("readme.txt"));          // registered (text/plain)
-  b.entries.push_back(entry("picture.png"));         // a known type without application
+  b.entries.push_back(entry("readme.txt"));   // registered (text/plain)
+  b.entries.push_back(entry("picture.png"));  // a known type without application
   b.entries.push_back(entry("data.neg"));
   b.entries.push_back(entry("NOEXT"));
-  b.entries.push_back(entry("photo.jpeg"));          // longer than 3 characters
+  b.entries.push_back(entry("photo.jpeg"));               // longer than 3 characters
   b.entries.push_back(entry("SUB/x.\xC3\xA9t\xC3\xA9"));  // three characters, five bytes
   return b;
 }
@@ -189,8 +189,8 @@ TEST_F(ItemList, IconsFollowTheTableWithoutSystemIcons) {
   ASSERT_TRUE(buildItemImageLists(st_));
   const int base = st_.firstOwnIcon;
   ASSERT_EQ(base, 10);
-  const std::vector<int> want = {base + 0, base + 1, base + 2, base + 2, base + 4, base + 5,
-                                 base + 5, base + 5, base + 5, base + 5};
+  const std::vector<int> want = {base + 0, base + 1, base + 2, base + 2, base + 4,
+                                 base + 5, base + 5, base + 5, base + 5, base + 5};
   for (bool listView : {false, true}) {
     const Handle list = listView ? newListView() : newListBox();
     ASSERT_EQ(build(zip, list, listView), 0);
@@ -360,7 +360,7 @@ TEST_F(ItemList, ItemsThatCannotBeReadGiveNothing) {
     EXPECT_FALSE(readItem(view, index, true)) << index;
   }
   EXPECT_TRUE(readItem(box, 9, false));
-  EXPECT_FALSE(readItem(box, 0, true));   // not a list view
+  EXPECT_FALSE(readItem(box, 0, true));    // not a list view
   EXPECT_FALSE(readItem(view, 0, false));  // not a list box
   EXPECT_FALSE(readItem(0, 0, false));
   EXPECT_FALSE(readItem(123456789, 0, true));
@@ -505,7 +505,10 @@ TEST_F(ItemList, ArchivesOfZipAnd7zzListTheSameInBothModes) {
   test::writeFile(tree + "/co:lon;both.TXT", std::string_view("both"));
   test::writeFile(tree + "/sub dir/inner.exe", std::string(300, 'e'));
   test::writeFile(tree + "/sub dir/deeper/x", std::string_view(""));
-  test::writeFile(tree + "/\xC3\xBC" "ber.txt", std::string_view("utf-8 name"));
+  test::writeFile(tree +
+                      "/\xC3\xBC"
+                      "ber.txt",
+                  std::string_view("utf-8 name"));
   std::vector<std::pair<std::string, std::vector<std::string>>> makers;
   if (test::haveProgram("zip")) {
     makers.push_back({"zip", {"zip", "-q", "-r", dir_.file("z.zip"), "."}});

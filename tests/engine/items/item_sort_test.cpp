@@ -96,7 +96,8 @@ std::vector<std::string> randomLines(size_t n, std::mt19937& rng) {
     it.day = pick(1, 2);
     it.hour = pick(0, 1);
     it.minute = pick(0, 1);
-    it.originalSize = pick(0, 2) == 0 ? 0xF0000000u + static_cast<uint32_t>(pick(0, 3)) : static_cast<uint32_t>(pick(0, 5));
+    it.originalSize =
+        pick(0, 2) == 0 ? 0xF0000000u + static_cast<uint32_t>(pick(0, 3)) : static_cast<uint32_t>(pick(0, 5));
     it.rate = pick(0, 4);
     it.iconIndex = static_cast<int32_t>(i);  // tells equal keys apart in the result
     lines.push_back(formatItemLine(it));

@@ -51,12 +51,14 @@ class CatalogueTest : public ::testing::Test {
     EXPECT_EQ(cat_.count(), r.endRecord().totalEntries);
     EXPECT_EQ(cat_.centralDirectoryStart, static_cast<int64_t>(r.endRecord().directoryOffset) + r.extraBytes());
     ArchiveEntry* e = cat_.entries.first();
-    EXPECT_EQ(r.walk({}, [&](const CentralEntry& c) {
-      if (!e) return false;
-      EXPECT_EQ(e->centralHeader(), c.header) << e->name;
-      e = e->next.get();
-      return true;
-    }), ReadStatus::Ok);
+    EXPECT_EQ(r.walk({},
+                     [&](const CentralEntry& c) {
+                       if (!e) return false;
+                       EXPECT_EQ(e->centralHeader(), c.header) << e->name;
+                       e = e->next.get();
+                       return true;
+                     }),
+              ReadStatus::Ok);
   }
 
   test::ScopedRoot root_;
@@ -99,7 +101,8 @@ TEST_F(CatalogueTest, LoadsArchivesFromZipSevenZipAndPython) {
   ASSERT_EQ(test::run({"python3", "-c",
                        "import sys, zipfile\n"
                        "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:\n"
-                       "    i = zipfile.ZipInfo('Same.txt'); i.extra = b'\\x99\\x99\\x02\\x00ab'; i.comment = b'note'; i.compress_type = zipfile.ZIP_DEFLATED\n"
+                       "    i = zipfile.ZipInfo('Same.txt'); i.extra = b'\\x99\\x99\\x02\\x00ab'; i.comment = b'note'; "
+                       "i.compress_type = zipfile.ZIP_DEFLATED\n"
                        "    z.writestr(i, 'same extra ' * 20)\n"
                        "    z.writestr('plain.txt', 'p')\n"
                        "    z.comment = b'the archive'\n",

@@ -368,11 +368,13 @@ TEST_F(DirectoryReaderTest, WalkStopsOnCancelWhenAskedTo) {
   WalkOptions opts;
   opts.honourCancel = true;
   int seen = 0;
-  EXPECT_EQ(r.walk(opts, [&](const CentralEntry&) {
-    st_.cancel = true;
-    ++seen;
-    return true;
-  }), ReadStatus::Ok);
+  EXPECT_EQ(r.walk(opts,
+                   [&](const CentralEntry&) {
+                     st_.cancel = true;
+                     ++seen;
+                     return true;
+                   }),
+            ReadStatus::Ok);
   EXPECT_EQ(seen, 1);
   EXPECT_TRUE(r.cancelled());
   seen = 0;

@@ -111,11 +111,12 @@ TEST_F(ReadMethodsTest, ArchiveCommentsFromZipAndPython) {
 
   // The longest comment: 65,535 bytes; the method reads at most 24,576.
   const std::string longZip = dir_.file("long-comment.zip");
-  python("import sys, zipfile\n"
-         "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
-         "    z.writestr('a.txt', 'x' * 10)\n"
-         "    z.comment = b'C' * 65535\n",
-         longZip);
+  python(
+      "import sys, zipfile\n"
+      "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+      "    z.writestr('a.txt', 'x' * 10)\n"
+      "    z.comment = b'C' * 65535\n",
+      longZip);
   EXPECT_EQ(isZipFileQuick(st_, longZip), ReadStatus::Ok);
   EXPECT_EQ(getGlobalCommentSize(st_, longZip), static_cast<int16_t>(65535));  // a short reports it as -1
   EXPECT_EQ(getGlobalComment(st_, longZip, 100000), std::string(24576, 'C'));
@@ -125,12 +126,13 @@ TEST_F(ReadMethodsTest, ArchiveCommentsFromZipAndPython) {
 TEST_F(ReadMethodsTest, FileCommentsAreFoundByExactProcessedName) {
   NEED("python3");
   const std::string zip = dir_.file("local.zip");
-  python("import sys, zipfile\n"
-         "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
-         "    i = zipfile.ZipInfo('docs/readme.txt'); i.comment = b'about the readme'; z.writestr(i, 'r')\n"
-         "    z.writestr('plain.txt', 'p')\n"
-         "    i = zipfile.ZipInfo('oem.txt'); i.comment = b'caf\\x82'; z.writestr(i, 'o')\n",
-         zip);
+  python(
+      "import sys, zipfile\n"
+      "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+      "    i = zipfile.ZipInfo('docs/readme.txt'); i.comment = b'about the readme'; z.writestr(i, 'r')\n"
+      "    z.writestr('plain.txt', 'p')\n"
+      "    i = zipfile.ZipInfo('oem.txt'); i.comment = b'caf\\x82'; z.writestr(i, 'o')\n",
+      zip);
   EXPECT_EQ(getLocalCommentSize(st_, zip, "DOCS\\README.TXT"), 16);
   EXPECT_EQ(getLocalCommentSize(st_, zip, "docs\\readme.txt"), 16);
   EXPECT_EQ(getLocalComment(st_, zip, "docs\\readme.txt", 100), "about the readme");
@@ -153,13 +155,18 @@ TEST_F(ReadMethodsTest, HostSystemsAndVersionsFromPython) {
   } cases[] = {{10, 20, 9}, {11, 50, 11}, {14, 63, 9}, {0, 20, 0}, {8, 45, 8}, {9, 20, 9}, {12, 20, 9}};
   for (const auto& c : cases) {
     const std::string zip = dir_.file("host" + std::to_string(c.host) + ".zip");
-    python("import sys, zipfile\n"
-           "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
-           "    i = zipfile.ZipInfo('f.txt')\n"
-           "    i.create_system = " + std::to_string(c.host) + "\n"
-           "    i.create_version = " + std::to_string(c.version) + "\n"
-           "    z.writestr(i, 'data')\n",
-           zip);
+    python(
+        "import sys, zipfile\n"
+        "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+        "    i = zipfile.ZipInfo('f.txt')\n"
+        "    i.create_system = " +
+            std::to_string(c.host) +
+            "\n"
+            "    i.create_version = " +
+            std::to_string(c.version) +
+            "\n"
+            "    z.writestr(i, 'data')\n",
+        zip);
     EXPECT_EQ(getMadeUnder(st_, zip), c.madeUnder) << c.host;
     EXPECT_EQ(getVersionMajor(st_, zip), c.version / 10) << c.host;
     EXPECT_EQ(getVersionMinor(st_, zip), c.version % 10) << c.host;
@@ -169,11 +176,12 @@ TEST_F(ReadMethodsTest, HostSystemsAndVersionsFromPython) {
 TEST_F(ReadMethodsTest, LongNamesAreListedCutWithStatus10) {
   NEED("python3");
   const std::string zip = dir_.file("longname.zip");
-  python("import sys, zipfile\n"
-         "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
-         "    z.writestr('d/' + 'n' * 1498, 'x' * 100)\n"
-         "    z.writestr('short.txt', 'y' * 1500)\n",
-         zip);
+  python(
+      "import sys, zipfile\n"
+      "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+      "    z.writestr('d/' + 'n' * 1498, 'x' * 100)\n"
+      "    z.writestr('short.txt', 'y' * 1500)\n",
+      zip);
   ReadStatus status = ReadStatus::Ok;
   const auto names = listing(zip, &status);
   EXPECT_EQ(status, ReadStatus::Skipped);
@@ -272,10 +280,12 @@ TEST_F(ReadMethodsTest, UnusualMethodsAndVersionsAreListed) {
   ASSERT_TRUE(r.open(zip));
   ASSERT_EQ(r.locateEndRecord(), ReadStatus::Ok);
   std::vector<int32_t> methods;
-  ASSERT_EQ(r.walk({}, [&](const CentralEntry& e) {
-    methods.push_back(makeZipItem(e.header, e.name).method);
-    return true;
-  }), ReadStatus::Ok);
+  ASSERT_EQ(r.walk({},
+                   [&](const CentralEntry& e) {
+                     methods.push_back(makeZipItem(e.header, e.name).method);
+                     return true;
+                   }),
+            ReadStatus::Ok);
   EXPECT_EQ(methods, (std::vector<int32_t>{8, 9, 9}));
 }
 

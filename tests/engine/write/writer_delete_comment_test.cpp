@@ -102,7 +102,8 @@ TEST_F(DeleteAndComment, DeleteWithSelectionInBothListModes) {
   ASSERT_EQ(list->count(), 4);
   auto selected = std::make_shared<ListBox>();
   const Handle hSel = handles::add(selected);
-  EXPECT_EQ(engine::deleteWithSelection(engine_, a, hList, hSel, false), engine::WriteStatus::NothingToDo);  // nothing selected
+  EXPECT_EQ(engine::deleteWithSelection(engine_, a, hList, hSel, false),
+            engine::WriteStatus::NothingToDo);  // nothing selected
   for (int i = 0; i < list->count(); ++i)
     if (list->text(i)->ends_with(":README.TXT") || list->text(i)->ends_with(":TOP.TXT")) selected->add(*list->text(i));
   ASSERT_EQ(selected->count(), 2);
@@ -175,7 +176,8 @@ TEST_F(DeleteAndComment, GlobalCommentRules) {
   EXPECT_EQ(engine::getGlobalComment(st, a, 1000), "na\xC3\xAFve \xE2\x82\xAC");
   EXPECT_EQ(engine::setGlobalComment(engine_, a, ""), engine::WriteStatus::Ok);
   EXPECT_EQ(viewArchive(a).comment, "");
-  EXPECT_EQ(viewArchive(a).names(), (std::vector<std::string>{"docs/readme.txt", "docs/other.doc", "top.txt", "docs/"}));
+  EXPECT_EQ(viewArchive(a).names(),
+            (std::vector<std::string>{"docs/readme.txt", "docs/other.doc", "top.txt", "docs/"}));
   EXPECT_EQ(peerComplaints(a), "");
 }
 

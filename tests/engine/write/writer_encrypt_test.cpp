@@ -18,8 +18,10 @@ class EncryptPass : public WriterTest {
     const EntryView* e = v.find(name);
     if (!e) return false;
     const std::string bytes = fileText(archive);
-    const size_t nameLen = static_cast<uint8_t>(bytes[e->offset + 26]) | static_cast<uint8_t>(bytes[e->offset + 27]) << 8;
-    const size_t extraLen = static_cast<uint8_t>(bytes[e->offset + 28]) | static_cast<uint8_t>(bytes[e->offset + 29]) << 8;
+    const size_t nameLen = static_cast<uint8_t>(bytes[e->offset + 26]) | static_cast<uint8_t>(bytes[e->offset + 27])
+                                                                             << 8;
+    const size_t extraLen = static_cast<uint8_t>(bytes[e->offset + 28]) | static_cast<uint8_t>(bytes[e->offset + 29])
+                                                                              << 8;
     const auto* header = reinterpret_cast<const uint8_t*>(bytes.data() + e->offset + 30 + nameLen + extraLen);
     return engine::tryPassword(password, header, e->crc, static_cast<uint16_t>(e->dosDateTime & 0xFFFF));
   }

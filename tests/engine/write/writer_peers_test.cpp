@@ -56,10 +56,13 @@ class WriterPeers : public WriterTest {
     } else if (tool == "7zz") {
       argv = {"7zz", "x", "-bd", "-y", "-o" + dest, "-p" + password, zip};
     } else if (tool == "python3") {
-      argv = {"python3", "-c",
+      argv = {"python3",
+              "-c",
               "import sys,zipfile\nz=zipfile.ZipFile(sys.argv[1])\n"
               "z.extractall(sys.argv[2], pwd=sys.argv[3].encode() or None)",
-              zip, dest, password};
+              zip,
+              dest,
+              password};
     } else if (tool == "bsdtar") {
       argv = {"bsdtar", "-xf", zip, "-C", dest};
     }
@@ -91,9 +94,15 @@ TEST_F(WriterPeers, MixedTreeInEveryCompressionModeRoundTrips) {
     ASSERT_EQ(v.status, engine::CatalogueStatus::Ok);
     EXPECT_EQ(v.entries.size(), 11u);  // 8 files and 3 folders
     for (const EntryView& e : v.entries) {
-      if (mode == 3) { EXPECT_EQ(e.method, 0) << e.name; }
-      if (e.name == "TEXT.TXT" && mode != 3) { EXPECT_EQ(e.method, 8); }
-      if (e.name == "RANDOM.BIN") { EXPECT_EQ(e.method, 0); }
+      if (mode == 3) {
+        EXPECT_EQ(e.method, 0) << e.name;
+      }
+      if (e.name == "TEXT.TXT" && mode != 3) {
+        EXPECT_EQ(e.method, 8);
+      }
+      if (e.name == "RANDOM.BIN") {
+        EXPECT_EQ(e.method, 0);
+      }
     }
     EXPECT_EQ(peerComplaints(a), "");
     const std::string ours = dir_.file("ours" + std::to_string(mode));
@@ -137,7 +146,9 @@ TEST_F(WriterPeers, StoredPathMethodsUpdatesAndDeletionsStayValid) {
     EXPECT_EQ(v.comment, "updated\r\nagain");
     for (const EntryView& e : v.entries) {
       EXPECT_FALSE(e.name.ends_with(".BIN")) << e.name;
-      if (e.name.ends_with(".DAT")) { EXPECT_EQ(e.comment, "binary data"); }
+      if (e.name.ends_with(".DAT")) {
+        EXPECT_EQ(e.comment, "binary data");
+      }
     }
     const std::string ours = dir_.file("ours" + std::to_string(method));
     EXPECT_EQ(extractOurs(a, ours), engine::ReadStatus::Ok);
@@ -169,7 +180,9 @@ TEST_F(WriterPeers, EncryptedArchivesExtractWithThePassword) {
   EXPECT_EQ(extractOurs(a, ours, "pa55 word"), engine::ReadStatus::Ok);
   EXPECT_TRUE(treeOf(ours) == want);
   // The wrong password opens nothing.
-  if (haveProgram("unzip")) { EXPECT_NE(run({"unzip", "-t", "-qq", "-P", "wrong", a}), 0); }
+  if (haveProgram("unzip")) {
+    EXPECT_NE(run({"unzip", "-t", "-qq", "-P", "wrong", a}), 0);
+  }
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ TEST_F(ZipFilesTest, StoredOrDeflatedByTheRules) {
   put(dir_.file("src/T36.TXT"), std::string(36, 'a'));
   put(dir_.file("src/R37.BIN"), randomBytes(37, 7));  // deflated, found not smaller, stored
   put(dir_.file("src/T37.TXT"), std::string(37, 'a'));
-  put(dir_.file("src/INNER.ZIP"), textBytes(5000));   // archives are stored as they are
+  put(dir_.file("src/INNER.ZIP"), textBytes(5000));  // archives are stored as they are
   put(dir_.file("src/BIG.TXT"), textBytes(100000));
   put(dir_.file("src/EMPTY.TXT"), "");
   fs::create_directories(dir_.file("src/DIR"));
@@ -36,8 +36,8 @@ TEST_F(ZipFilesTest, StoredOrDeflatedByTheRules) {
   const ArchiveView v = viewArchive(a);
   ASSERT_EQ(v.status, engine::CatalogueStatus::Ok);
   ASSERT_EQ(v.entries.size(), 7u);
-  const std::map<std::string, uint16_t> methods = {{"T36.TXT", 0},   {"R37.BIN", 0},  {"T37.TXT", 8}, {"INNER.ZIP", 0},
-                                                   {"BIG.TXT", 8},   {"EMPTY.TXT", 0}, {"DIR/", 0}};
+  const std::map<std::string, uint16_t> methods = {{"T36.TXT", 0}, {"R37.BIN", 0},   {"T37.TXT", 8}, {"INNER.ZIP", 0},
+                                                   {"BIG.TXT", 8}, {"EMPTY.TXT", 0}, {"DIR/", 0}};
   for (const EntryView& e : v.entries) {
     ASSERT_TRUE(methods.count(e.name)) << e.name;
     EXPECT_EQ(e.method, methods.at(e.name)) << e.name;
@@ -224,7 +224,7 @@ TEST_F(OverwriteModes, ReplaceQuestionAnswersChangeTheModeInForce) {
   EXPECT_EQ(prompts.asked[0].path, "A.TXT");
   EXPECT_FALSE(prompts.asked[0].archiveNewer);  // the disk file is newer
   EXPECT_TRUE(prompts.asked[1].archiveNewer);
-  EXPECT_FALSE(prompts.asked[0].allowRename);   // no renaming when adding
+  EXPECT_FALSE(prompts.asked[0].allowRename);  // no renaming when adding
   EXPECT_EQ(entryData("A.TXT"), "new a");
   EXPECT_EQ(entryData("B.TXT"), "old b");
   EXPECT_EQ(engine_.currentOverwriteMode, 2);
@@ -324,7 +324,7 @@ TEST_F(ZipFilesTest, WhatTheSearchTakes) {
   fs::create_symlink(dir_.file("src"), dir_.file("src/LOOP"));  // a link back up: not descended
   fs::create_symlink(dir_.file("nowhere"), dir_.file("src/BROKEN.TXT"));
   ASSERT_EQ(mkfifo(dir_.file("src/PIPE").c_str(), 0600), 0);  // reading it would block
-  const std::string a = dir_.file("src/SELF.ZIP");  // the archive inside the searched folder
+  const std::string a = dir_.file("src/SELF.ZIP");            // the archive inside the searched folder
   put(dir_.file("src/SUB/B.TXT"), "b");
   ASSERT_EQ(zip(a, dir_.file("src/*.*"), 0, 1, true), 0);
   const ArchiveView v = viewArchive(a);
@@ -360,8 +360,7 @@ TEST_F(ZipFilesTest, UnopenableFileKeepsItsOldEntryWithWarning2) {
   put(dir_.file("src/A.TXT"), "second");
   put(dir_.file("src/B.TXT"), "b");
   // A.TXT cannot be opened (injected: permissions would not stop root).
-  engine::setSourceOpenFailureForTesting(
-      [](const std::string& path) { return fs::path(path).filename() == "A.TXT"; });
+  engine::setSourceOpenFailureForTesting([](const std::string& path) { return fs::path(path).filename() == "A.TXT"; });
   const int16_t s = zip(a, dir_.file("src/*.*"));
   engine::setSourceOpenFailureForTesting(nullptr);
   EXPECT_EQ(s, 2);
