@@ -8,7 +8,7 @@ set -uo pipefail
 cd "$(dirname "$0")"
 root=$(pwd)
 jobs=${VZ_JOBS:-$(nproc)}
-fuzz_seconds=${VZ_FUZZ_SECONDS:-8}
+fuzz_seconds=${VZ_FUZZ_SECONDS:-5}
 
 ./scripts/install-deps.sh || { echo "dependency installation failed"; exit 1; }
 
