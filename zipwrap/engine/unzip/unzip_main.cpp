@@ -1,9 +1,10 @@
-// The Reader side's dispatch.
+// The reader side's dispatch.
 #include "zipwrap/engine/unzip/unzip_main.h"
 
 #include "zipwrap/engine/engine_command.h"
 #include "zipwrap/engine/engine_host.h"
 #include "zipwrap/engine/engine_results.h"
+#include "zipwrap/engine/unzip/unzip_ops.h"
 
 namespace vz::zipwrap {
 
@@ -12,8 +13,27 @@ uint32_t readerMain(uint32_t magic, int32_t argc, char** argv, EngineCallback ca
   EngineCommand command;
   if (uint16_t r = parseEngineCommand(EngineSide::Reader, argc, argv, command); r != kResultOk) return packResult(r, 0);
   EngineHost host(callback, user);
-  // No operation is built yet on this side.
-  return packResult(kResultCannotWrite, 0);
+  OpResult result{kResultBadCommand, 0};
+  switch (command.action) {
+    case EngineAction::List:
+      result = runList(command, host);
+      break;
+    case EngineAction::Test:
+      result = runTest(command, host);
+      break;
+    case EngineAction::Extract:
+      result = runExtract(command, host);
+      break;
+    case EngineAction::CountEntries:
+      result = runCountEntries(command, host);
+      break;
+    case EngineAction::ReadComment:
+      result = runReadComment(command, host);
+      break;
+    default:
+      break;
+  }
+  return packResult(result.code, result.failed);
 }
 
 }  // namespace vz::zipwrap

@@ -1,4 +1,4 @@
-// The Reader side's entry: checks the call, parses the command line
+// The reader side's entry: checks the call, parses the command line
 // (engine_command.h) and runs the operation it names.
 #pragma once
 

@@ -1,9 +1,10 @@
-// The Writer side's dispatch.
+// The writer side's dispatch.
 #include "zipwrap/engine/zip/zip_main.h"
 
 #include "zipwrap/engine/engine_command.h"
 #include "zipwrap/engine/engine_host.h"
 #include "zipwrap/engine/engine_results.h"
+#include "zipwrap/engine/zip/zip_ops.h"
 
 namespace vz::zipwrap {
 
@@ -12,8 +13,27 @@ uint32_t writerMain(uint32_t magic, int32_t argc, char** argv, EngineCallback ca
   EngineCommand command;
   if (uint16_t r = parseEngineCommand(EngineSide::Writer, argc, argv, command); r != kResultOk) return packResult(r, 0);
   EngineHost host(callback, user);
-  // No operation is built yet on this side.
-  return packResult(kResultCannotWrite, 0);
+  OpResult result{kResultBadCommand, 0};
+  switch (command.action) {
+    case EngineAction::Add:
+    case EngineAction::Freshen:
+    case EngineAction::Update:
+      result = runAdd(command, host);
+      break;
+    case EngineAction::Delete:
+      result = runDelete(command, host);
+      break;
+    case EngineAction::WriteComment:
+      result = runWriteComment(command, host);
+      break;
+    case EngineAction::Fix:
+    case EngineAction::FixThorough:
+      result = runFix(command, host);
+      break;
+    default:
+      break;
+  }
+  return packResult(result.code, result.failed);
 }
 
 }  // namespace vz::zipwrap

@@ -1,4 +1,4 @@
-// The Writer side's entry: checks the call, parses the command line
+// The writer side's entry: checks the call, parses the command line
 // (engine_command.h) and runs the operation it names.
 #pragma once
 
