@@ -1,0 +1,41 @@
+// decodeEntryToBuffer over the windowed decoders: the decoded bytes are
+// copied from the window into the caller's buffer.
+#include "control/engine/decode/decode_entry_flat.h"
+
+#include <cstring>
+
+#include "control/engine/decode/decode_entry.h"
+
+namespace vz::engine {
+namespace {
+
+// Copies each flush into the caller's buffer; the limit (the buffer's size)
+// is enforced by DecodeOutput.
+class BufferOutput final : public DecodeOutput {
+ public:
+  explicit BufferOutput(uint8_t* out) : out_(out) {}
+
+ protected:
+  bool write(const uint8_t* data, size_t count) override {
+    std::memcpy(out_ + written_, data, count);
+    written_ += count;
+    return true;
+  }
+
+ private:
+  uint8_t* out_;        // the caller's buffer (not owned)
+  size_t written_ = 0;  // bytes copied so far
+};
+
+}  // namespace
+
+DecodeStatus decodeEntryToBuffer(int method, uint16_t generalPurposeFlags, DecodeInput& input, uint8_t* out,
+                                 size_t size, size_t& produced, const DecodeHooks* hooks) {
+  BufferOutput output(out);
+  output.setLimit(size);
+  DecodeStatus status = decodeEntryData(method, generalPurposeFlags, size, input, output, hooks);
+  produced = static_cast<size_t>(output.total());
+  return status;
+}
+
+}  // namespace vz::engine
