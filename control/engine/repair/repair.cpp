@@ -41,7 +41,10 @@ RepairStatus rebuild(const RepairSession& session, const std::string& zipName, c
   const int64_t size = src.size();
   if (size < 0 || cat.prefixCount > size) return RepairStatus::IoError;
   for (const ArchiveEntry* e : entries.order) {
-    if (static_cast<int64_t>(e->localHeaderOffset) + entrySpan(*e) > size) return RepairStatus::IoError;
+    if (static_cast<int64_t>(e->localHeaderOffset) + entrySpan(*e) > size) {
+      if (session.entryPastEnd) *session.entryPastEnd = true;
+      return RepairStatus::IoError;
+    }
   }
 
   if (const PlaceStatus s = checkWritable(target); s != PlaceStatus::Ok) return repairStatusOf(s);
@@ -51,6 +54,7 @@ RepairStatus rebuild(const RepairSession& session, const std::string& zipName, c
   for (const ArchiveEntry* e : entries.order) {
     if (session.cancel && *session.cancel) break;
     if (builder.copyEntry(src, *e) != BuildStatus::Ok || builder.overflows()) return RepairStatus::IoError;
+    if (session.entryCopied && !session.entryCopied(*e)) return RepairStatus::Stopped;
   }
   if (builder.finish(cat.comment) != BuildStatus::Ok) return RepairStatus::IoError;
   src.close();

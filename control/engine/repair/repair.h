@@ -30,8 +30,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
+#include "control/engine/read/archive_entry.h"
 #include "control/engine/repair/repair_status.h"
 #include "platform/types.h"
 
@@ -41,6 +43,15 @@ struct RepairSession {
   Handle window = 0;             // receives ZNReparing and ZNWriting, 0 for none
   bool pump = false;             // dispatch waiting messages after each report
   const bool* cancel = nullptr;  // the cancel request, read between entries; null: none
+  // Seams for other callers of the repair (the control leaves both unset,
+  // so its Repare behaves as described above):
+  // called after each entry is copied into the new archive; false stops the
+  // rebuild with Stopped, and nothing is put in place.
+  std::function<bool(const ArchiveEntry&)> entryCopied;
+  // set to true when the rebuild gives 2 because an entry's data runs past
+  // the end of the file (rather than for a file that cannot be read or
+  // written).
+  bool* entryPastEnd = nullptr;
 };
 
 // Results: RepairStatus (repair_status.h).

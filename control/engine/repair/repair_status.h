@@ -16,6 +16,7 @@ enum class RepairStatus : int16_t {
   ScanFailed = 4,  // no signature found, or the scan refused the file
   NoMemory = 5,
   Nothing = 6,          // empty name, a folder, or no entries found
+  Stopped = 7,          // the caller's entryCopied hook asked to stop (repair.h; never for the control)
   WriteProtected = 15,  // write-protected removable disk
   DiskFull = 16,        // no room for the rebuilt archive
 };
