@@ -295,6 +295,22 @@ Answer ScriptedBackend::ask(const Question& q) {
       break;
     }
   }
+  // A button named by several words ("Skip File") reaches us split at the
+  // answers line's first blank: the rest of its name went into editText.
+  // Join the line again and take the button whose name begins it.
+  if (!chosen && s.buttonText && s.editText) {
+    std::string line = *s.buttonText + " " + *s.editText;
+    for (const Button& b : q.buttons) {
+      std::string name = plainButtonText(b.text);
+      if (name.find(' ') == std::string::npos || line.size() < name.size()) continue;
+      if (plainButtonText(line.substr(0, name.size())) != name) continue;
+      if (line.size() > name.size() && line[name.size()] != ' ') continue;
+      chosen = &b;
+      edit = q.edit && line.size() > name.size() ? line.substr(name.size() + 1) : initialEdit(q);
+      wanted = name;
+      break;
+    }
+  }
   std::string what = s.buttonId ? "button id " + std::to_string(*s.buttonId) : "button \"" + wanted + "\"";
   std::string where = "question " + std::to_string(number) + " (" + escapeForLine(q.caption) + "): ";
   if (!chosen) {

@@ -303,8 +303,8 @@ std::vector<std::string> optionHelpLines() {
     else
       left += optionName(s);
     if (!s.valueName.empty()) left += " " + std::string(s.valueName);
-    if (left.size() < 22)
-      left.resize(22, ' ');
+    if (left.size() < 24)
+      left.resize(24, ' ');
     else
       left += "  ";
     std::string where;

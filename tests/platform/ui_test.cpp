@@ -240,4 +240,30 @@ TEST(AnswersFile, LinesGiveButtonsEditTextsAndPaths) {
   EXPECT_NE(error.find("missing.txt"), std::string::npos);
 }
 
+// A button whose name has a blank ("Skip File") can be named on an answers
+// line, with or without edit text after it; a one-word button still wins.
+TEST(AnswersFile, MultiWordButtonNames) {
+  vz::test::ScopedRoot root;
+  std::string path = root.path() + "/answers.txt";
+  vz::test::writeFile(path, std::string_view("skip file\nalways skip\nok Always Skip\nskip files\n"));
+  std::string error;
+  auto s = loadAnswersFile(path, &error);
+  ASSERT_NE(s, nullptr) << error;
+  Question pw;
+  pw.caption = "Password";
+  pw.buttons = {{2, "&OK", false, false, true}, {0, "&Skip File", true}, {1, "&Always Skip"}};
+  pw.closeId = 0;
+  pw.edit = EditField{"Password:", "", 80, true};
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(s->ask(pw).buttonId, 0);
+  EXPECT_EQ(s->ask(pw).buttonId, 1);
+  Answer typed = s->ask(pw);
+  EXPECT_EQ(typed.buttonId, 2);
+  EXPECT_EQ(typed.editText, "Always Skip");
+  EXPECT_TRUE(s->errors().empty());
+  EXPECT_EQ(s->ask(pw).buttonId, 0);  // "skip files" names no button: the close answer
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(s->errors().size(), 1u);
+}
+
 }  // namespace
