@@ -6,7 +6,8 @@
 // Each call appends to the log file $VZ_FAKE_ENGINE_LOG:
 //   call <entry> <argc> <arg> <arg> ...    one line; each argument escaped
 //                                           (space "\s", tab "\t", line feed
-//                                           "\n", backslash "\\"); the
+//                                           "\n", backslash "\\", an empty
+//                                           argument "\e"); the
 //                                           entry-count call logs
 //                                           "#<marker>" for argv[0]
 //   reply <code> <callback's reply> key=value ...   after each callback,
@@ -37,6 +38,7 @@ using namespace vz::zipwrap;
 namespace {
 
 std::string escape(std::string_view s) {
+  if (s.empty()) return "\\e";
   std::string out;
   for (char c : s) {
     switch (c) {
@@ -67,7 +69,7 @@ std::string unescape(const std::string& s) {
       continue;
     }
     const char c = s[++i];
-    out += c == 's' ? ' ' : c == 't' ? '\t' : c == 'n' ? '\n' : c;
+    if (c != 'e') out += c == 's' ? ' ' : c == 't' ? '\t' : c == 'n' ? '\n' : c;
   }
   return out;
 }
