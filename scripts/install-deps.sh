@@ -11,6 +11,8 @@ packages=(
   attr xdg-utils file shared-mime-info              # extended attributes, MIME database, file types
   qt6-base-dev qt6-svg-dev                          # Qt back ends of the platform services
   zlib1g-dev                                        # the benchmarks compare with zlib (never linked by the product)
+  libdeflate-dev                                    # the level benchmark compares with libdeflate (never linked by the product)
+  libbz2-dev liblzma-dev libzstd-dev libssl-dev     # the stand-in engine's modern methods (bzip2, LZMA/xz, Zstandard, AES)
 )
 
 missing=()

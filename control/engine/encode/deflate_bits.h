@@ -92,6 +92,8 @@ class BitOutput {
   uint64_t bytesProduced() const { return written_ + static_cast<uint64_t>(next_ - buffer_); }
   // True when nothing at all has been produced, pending bits included.
   bool empty() const { return bytesProduced() == 0 && pending_ == 0; }
+  // Bits waiting for their byte to complete (0..7 between codes).
+  unsigned pendingBits() const { return pending_; }
   // True once a write to the output failed.
   bool failed() const { return failed_; }
 

@@ -43,54 +43,6 @@ void siftDown(TreeScratch& t, int heapLen, int k) {
   t.heap[k] = static_cast<int16_t>(v);
 }
 
-// Walks a tree's code lengths as RFC 1951 run-length codes them: runs of
-// one length as the length followed by repeats of 3..6 (symbol 16), runs
-// of zeros as symbols 17 (3..10) or 18 (11..138), short runs as the
-// lengths themselves. emit(symbol, extraValue) is called for each
-// code-length symbol in order.
-template <class Emit>
-void walkLengthRuns(const uint8_t* lengths, int maxCode, Emit&& emit) {
-  int previous = -1;  // length of the last run sent (-1: none)
-  int next = lengths[0];
-  int count = 0;
-  int maxCount = 7;  // longest run taken at once
-  int minCount = 4;  // shortest run worth a repeat code
-  if (next == 0) {
-    maxCount = 138;
-    minCount = 3;
-  }
-  for (int n = 0; n <= maxCode; ++n) {
-    const int current = next;
-    next = n < maxCode ? lengths[n + 1] : -1;
-    if (++count < maxCount && current == next) continue;
-    if (count < minCount) {
-      for (int i = 0; i < count; ++i) emit(current, 0u);
-    } else if (current != 0) {
-      if (current != previous) {
-        emit(current, 0u);
-        --count;
-      }
-      emit(kRepeatPrevious, static_cast<unsigned>(count - 3));
-    } else if (count <= 10) {
-      emit(kRepeatZero3, static_cast<unsigned>(count - 3));
-    } else {
-      emit(kRepeatZero11, static_cast<unsigned>(count - 11));
-    }
-    count = 0;
-    previous = current;
-    if (next == 0) {
-      maxCount = 138;
-      minCount = 3;
-    } else if (current == next) {
-      maxCount = 6;
-      minCount = 3;
-    } else {
-      maxCount = 7;
-      minCount = 4;
-    }
-  }
-}
-
 FixedCodes makeFixedCodes() {
   FixedCodes f{};
   for (int s = 0; s < 288; ++s) f.litLens[s] = static_cast<uint8_t>(fixedLiteralLength(s));

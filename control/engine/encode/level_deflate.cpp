@@ -1,0 +1,320 @@
+// The levelled deflate compressor (see level_deflate.h): the input buffer,
+// the parsers and the level table.
+//
+// Input buffer. The input is read into one buffer of kBufferSize bytes
+// (plus zeroed slack for the 8-byte loads). The parser runs up to a limit
+// kLookahead bytes short of the buffered end (up to the end once the input
+// is exhausted), so every position it looks at has a full 258-byte match
+// ahead of it. At the limit the buffer is topped up; when less than a
+// quarter of it is free it first slides down by a multiple of 32 KB,
+// keeping the current block (for a stored block) and the window behind the
+// position. Reads fill the buffer to the brim (or to the input's end), so
+// where the buffer slides, and with it the output, does not depend on how
+// the input splits its reads.
+//
+// Successive inputs. An input starts at least a window past where the
+// previous one ended in the buffer, so the finders' stale entries are all
+// out of reach and need no clearing; a finder is cleared only when the
+// start wraps to the front of the buffer or when the buffer slid while the
+// other finder was in use. Compressing many small files thus costs no
+// table clearing per file.
+#include "control/engine/encode/level_deflate.h"
+
+#include <algorithm>
+#include <cstring>
+#include <type_traits>
+#include <vector>
+
+#include "control/engine/encode/deflate_bits.h"
+#include "control/engine/encode/level_block.h"
+#include "control/engine/encode/level_match.h"
+#include "control/engine/format/crc32.h"
+
+namespace vz::engine {
+
+namespace {
+
+using level::LevelBlock;
+using level::Match;
+
+constexpr int32_t kBufferSize = 1 << 20;  // input bytes buffered at most
+constexpr size_t kSlack = 64;             // zeroed bytes past the buffer for the 8-byte loads
+// Bytes kept ahead of the parser while input remains: a lazy run may look
+// up to 260 positions past the limit, each with 258 bytes of match and 8
+// of over-read.
+constexpr int32_t kLookahead = 1024;
+
+enum class Parse : uint8_t { Greedy, Lazy, Lazy2 };
+
+struct LevelParams {
+  bool buckets;    // level 1's bucket finder instead of the chains
+  Parse parse;     // how matches are chosen
+  unsigned depth;  // chain candidates tried per lookup
+  unsigned nice;   // a match this long is taken at once
+  unsigned good;   // while the current match is this long, lazy lookups try depth / 4
+  unsigned far3;   // a length-3 match farther than this is not worth its distance code
+};
+
+// Index: the level.
+constexpr LevelParams kLevels[10] = {
+    {true, Parse::Greedy, 1, 258, 258, 0},  // (0 is clamped to 1)
+    {true, Parse::Greedy, 1, 258, 258, 0},       {false, Parse::Greedy, 6, 24, 258, 4096},
+    {false, Parse::Greedy, 12, 32, 258, 4096},   {false, Parse::Lazy, 16, 32, 8, 4096},
+    {false, Parse::Lazy, 24, 64, 16, 4096},      {false, Parse::Lazy, 48, 128, 32, 4096},
+    {false, Parse::Lazy2, 96, 160, 64, 4096},    {false, Parse::Lazy2, 512, 258, 128, 4096},
+    {false, Parse::Lazy2, 4096, 258, 258, 4096},
+};
+
+}  // namespace
+
+struct LevelDeflater::State {
+  State() : buffer(kBufferSize + kSlack, 0) {}
+
+  void begin(int level, DeflateInput& input, DeflateOutput& output, const std::function<void(uint64_t)>* progress);
+  // Tops the buffer up (sliding it first when it is mostly full).
+  void refill();
+  // At a block check: splits before the segment, or ends the block at its
+  // limits.
+  void checkBlock();
+  // Runs the parser from pos to limit; false at the limit, true when the
+  // block needs checking first.
+  template <class Finder, Parse kParse>
+  bool parse(Finder& finder, const LevelParams& lp, int32_t limit);
+  // Inserts the positions [from, to) that have 4 input bytes.
+  template <class Finder>
+  void insertRange(Finder& finder, int32_t from, int32_t to) {
+    const int32_t end = std::min(to, dataEnd - 3);
+    if (end > from) finder.insert(buffer.data(), from, static_cast<unsigned>(end - from));
+  }
+  // Whether the block must be checked before the next symbol.
+  bool blockDue() const {
+    return block.segmentCount() >= LevelBlock::kSegmentSymbols || block.count() >= LevelBlock::kMaxSymbols ||
+           pos - blockStart >= static_cast<int32_t>(LevelBlock::kMaxInput);
+  }
+
+  std::vector<uint8_t> buffer;  // the buffered input (kBufferSize + kSlack)
+  level::ChainFinder chains;    // levels 2..9
+  level::BucketFinder buckets;  // level 1
+  LevelBlock block;             // the symbols of the open block
+  deflate::BitOutput bits;      // the output
+
+  // The running input.
+  DeflateInput* input = nullptr;                            // where bytes come from
+  const std::function<void(uint64_t)>* progress = nullptr;  // progress report, or nullptr
+  int32_t dataEnd = 0;                                      // end of the buffered input
+  int32_t pos = 0;                                          // next position to parse
+  int32_t blockStart = 0;                                   // first input byte of the open block
+  int32_t segStart = 0;                                     // first input byte of the block's current segment
+  bool eof = false;                                         // the input has ended
+  uint64_t bytesRead = 0;                                   // input bytes read so far
+  uint32_t crc = 0;                                         // their CRC-32
+  bool useBuckets = false;                                  // the running input uses the bucket finder
+
+  // Between inputs: where the next one starts, and the highest position
+  // (+ 1) each finder may hold -- INT32_MAX once its positions no longer
+  // match the buffer (the buffer slid while the other one was in use).
+  int32_t nextStart = 0;
+  int32_t chainsHigh = INT32_MAX;
+  int32_t bucketsHigh = INT32_MAX;
+};
+
+void LevelDeflater::State::begin(int level, DeflateInput& in, DeflateOutput& out,
+                                 const std::function<void(uint64_t)>* prog) {
+  useBuckets = kLevels[level].buckets;
+  int32_t start = nextStart;
+  if (start > kBufferSize / 2) start = 0;
+  // A finder whose entries may reach into the new input's window is cleared.
+  int32_t& high = useBuckets ? bucketsHigh : chainsHigh;
+  if (high > start - level::kMaxDistance) {
+    if (useBuckets)
+      buckets.reset();
+    else
+      chains.reset();
+  }
+  input = &in;
+  progress = prog;
+  dataEnd = pos = blockStart = segStart = start;
+  eof = false;
+  bytesRead = 0;
+  crc = 0;
+  block.clear();
+  bits.start(&out);
+}
+
+void LevelDeflater::State::refill() {
+  if (dataEnd > kBufferSize - kBufferSize / 4) {
+    int32_t keep = std::min(blockStart, pos - level::kWindowSize);
+    keep = std::max(keep, 0) & ~level::kWindowMask;
+    if (keep > 0) {
+      std::memmove(buffer.data(), buffer.data() + keep, static_cast<size_t>(dataEnd - keep));
+      dataEnd -= keep;
+      pos -= keep;
+      blockStart -= keep;
+      segStart -= keep;
+      if (useBuckets) {
+        buckets.slide(keep);
+        chainsHigh = INT32_MAX;
+      } else {
+        chains.slide(keep);
+        bucketsHigh = INT32_MAX;
+      }
+    }
+  }
+  while (dataEnd < kBufferSize) {
+    uint8_t* at = buffer.data() + dataEnd;
+    const size_t got = input->read(at, static_cast<size_t>(kBufferSize - dataEnd));
+    if (got == 0) {
+      eof = true;
+      break;
+    }
+    crc = crc32Update(crc, at, got);
+    dataEnd += static_cast<int32_t>(got);
+    bytesRead += got;
+  }
+  if (progress != nullptr && *progress) (*progress)(bytesRead);
+}
+
+void LevelDeflater::State::checkBlock() {
+  const uint8_t* base = buffer.data();
+  if (block.segmentCount() >= LevelBlock::kSegmentSymbols) {
+    if (block.splitPays()) {
+      block.emitBeforeSegment(bits, base + blockStart, static_cast<size_t>(segStart - blockStart));
+      blockStart = segStart;
+    } else {
+      block.mergeSegment();
+    }
+    segStart = pos;
+  }
+  if (block.count() >= LevelBlock::kMaxSymbols || pos - blockStart >= static_cast<int32_t>(LevelBlock::kMaxInput)) {
+    block.emitAll(bits, base + blockStart, static_cast<size_t>(pos - blockStart), false);
+    blockStart = segStart = pos;
+  }
+}
+
+template <class Finder, Parse kParse>
+bool LevelDeflater::State::parse(Finder& finder, const LevelParams& lp, int32_t limit) {
+  const uint8_t* const base = buffer.data();
+  const auto usable = [&](const Match& m) {
+    return m.length > level::kMinMatch || (m.length == level::kMinMatch && m.distance <= lp.far3);
+  };
+  const auto maxLenAt = [&](int32_t p) {
+    return static_cast<unsigned>(std::min<int32_t>(static_cast<int32_t>(level::kMaxMatch), dataEnd - p));
+  };
+  while (pos < limit) {
+    if (blockDue()) return true;
+    int32_t p = pos;
+    const unsigned maxLen = maxLenAt(p);
+    if (maxLen < 4) {  // the input's last bytes
+      block.literal(base[p]);
+      pos = p + 1;
+      continue;
+    }
+    Match cur;
+    if constexpr (std::is_same_v<Finder, level::BucketFinder>)
+      cur = finder.find(base, p, maxLen);
+    else
+      cur = finder.find(base, p, maxLen, lp.nice, lp.depth, 0);
+    if (!usable(cur)) {
+      block.literal(base[p]);
+      pos = p + 1;
+      continue;
+    }
+    if constexpr (kParse == Parse::Greedy) {
+      block.match(cur.length, cur.distance);
+      insertRange(finder, p + 1, p + static_cast<int32_t>(cur.length));
+      pos = p + static_cast<int32_t>(cur.length);
+      continue;
+    } else {
+      // Invariant: p is inserted, p + 1 is not; cur is the match at p.
+      int32_t inserted = p + 1;  // first position not inserted
+      for (;;) {
+        if (cur.length >= lp.nice) break;
+        const int32_t q = p + 1;
+        const unsigned maxQ = maxLenAt(q);
+        if (maxQ < 4) break;
+        const unsigned depth = cur.length >= lp.good ? lp.depth / 4 : lp.depth;
+        const Match next = finder.find(base, q, maxQ, lp.nice, depth, cur.length);
+        inserted = q + 1;
+        if (next.length > cur.length) {
+          block.literal(base[p]);
+          p = q;
+          cur = next;
+          continue;
+        }
+        if constexpr (kParse == Parse::Lazy2) {
+          const int32_t r = p + 2;
+          const unsigned maxR = maxLenAt(r);
+          if (cur.length + 1 < lp.nice && maxR >= 4) {
+            const Match after = finder.find(base, r, maxR, lp.nice, depth, cur.length + 1);
+            inserted = r + 1;
+            if (after.length > cur.length + 1) {
+              block.literal(base[p]);
+              block.literal(base[q]);
+              p = r;
+              cur = after;
+              inserted = r + 1;
+              continue;
+            }
+          }
+        }
+        break;
+      }
+      block.match(cur.length, cur.distance);
+      const int32_t end = p + static_cast<int32_t>(cur.length);
+      insertRange(finder, std::max(inserted, p + 1), end);
+      pos = end;
+    }
+  }
+  return false;
+}
+
+LevelDeflater::LevelDeflater() : state_(std::make_unique<State>()) {}
+LevelDeflater::~LevelDeflater() = default;
+
+LevelDeflateResult LevelDeflater::compress(int level, DeflateInput& input, DeflateOutput& output,
+                                           const std::function<void(uint64_t)>& progress) {
+  level = std::clamp(level, 1, 9);
+  State& s = *state_;
+  const LevelParams& lp = kLevels[level];
+  s.begin(level, input, output, &progress);
+  s.refill();
+
+  LevelDeflateResult result;
+  for (;;) {
+    const int32_t limit = s.eof ? s.dataEnd : s.dataEnd - kLookahead;
+    bool due;
+    if (lp.buckets)
+      due = s.parse<level::BucketFinder, Parse::Greedy>(s.buckets, lp, limit);
+    else if (lp.parse == Parse::Greedy)
+      due = s.parse<level::ChainFinder, Parse::Greedy>(s.chains, lp, limit);
+    else if (lp.parse == Parse::Lazy)
+      due = s.parse<level::ChainFinder, Parse::Lazy>(s.chains, lp, limit);
+    else
+      due = s.parse<level::ChainFinder, Parse::Lazy2>(s.chains, lp, limit);
+    if (due) {
+      s.checkBlock();
+    } else if (s.eof) {
+      s.block.emitAll(s.bits, s.buffer.data() + s.blockStart, static_cast<size_t>(s.pos - s.blockStart), true);
+      break;
+    } else {
+      s.refill();
+    }
+    if (s.bits.failed()) break;
+  }
+  s.bits.finish();
+
+  // The next input starts a window past this one's end.
+  const int32_t high = s.dataEnd;
+  (s.useBuckets ? s.bucketsHigh : s.chainsHigh) = high;
+  s.nextStart = ((high + level::kWindowMask) & ~level::kWindowMask) + level::kWindowSize;
+
+  result.compressedSize = s.bits.bytesProduced();
+  result.bytesRead = s.bytesRead;
+  result.crc32 = s.crc;
+  result.outputError = s.bits.failed();
+  s.input = nullptr;
+  s.progress = nullptr;
+  return result;
+}
+
+}  // namespace vz::engine

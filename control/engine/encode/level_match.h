@@ -1,0 +1,208 @@
+// Match finders of the levelled deflate compressor (level_deflate.h).
+//
+// Both finders index positions of one input buffer (level_deflate.cpp owns
+// it) by a hash of the bytes there and hand back, for a position, the
+// longest earlier match within the deflate window. Positions are offsets
+// into that buffer (int32). When the buffer slides its contents down by S
+// bytes, slide(S) subtracts S from every stored position; positions that
+// fall below the buffer become kNil. A stored position more than
+// kMaxDistance behind the current one is ignored, so stale entries (of an
+// earlier call, or overwritten chain links) never yield a match: the
+// finders need no clearing between inputs as long as a new input starts at
+// least kMaxDistance past the previous one's end.
+//
+// BucketFinder (level 1): a table of hash buckets, each holding the
+// kBucketWays most recent positions with that 4-byte hash; a lookup checks
+// those few and inserts the position. Cheap, and good enough for the
+// fastest level.
+//
+// ChainFinder (levels 2 to 9): hash chains over a 4-byte hash -- head4
+// holds the latest position of each hash, prev links every position of the
+// last 32 KB to the previous one with the same hash -- plus a one-entry
+// table over a 3-byte hash that supplies length-3 matches (which the 4-byte
+// chains cannot see). A lookup walks the chain up to `depth` candidates,
+// rejecting most with one 4-byte compare at the end of the best match so
+// far, and measures matches eight bytes at a time.
+//
+// Entry assumptions of every lookup: the buffer is readable 16 bytes past
+// the position plus maxLen (the caller keeps that slack), maxLen >= 4 and
+// the 4 bytes at the position are input bytes. Bytes past the input's end
+// may be read but never extend a match beyond maxLen.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+
+namespace vz::engine::level {
+
+constexpr int32_t kWindowSize = 1 << 15;          // the deflate window, 32 KB
+constexpr int32_t kWindowMask = kWindowSize - 1;  // position -> prev slot
+// Farthest match distance used. 32,768 is legal in deflate, but a chain
+// link that old may already be overwritten by the current position.
+constexpr int32_t kMaxDistance = kWindowSize - 1;
+constexpr int32_t kNil = -(1 << 30);  // no position (far below any window)
+constexpr unsigned kMinMatch = 3;     // shortest deflate match
+constexpr unsigned kMaxMatch = 258;   // longest deflate match
+
+inline uint32_t load32(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+inline uint64_t load64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// Length of the common prefix of a and b, at most limit; reads up to 8
+// bytes past limit on both.
+inline unsigned matchLength(const uint8_t* a, const uint8_t* b, unsigned limit) {
+  static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the byte compare assumes a little-endian target");
+  unsigned len = 0;
+  while (len < limit) {
+    const uint64_t diff = load64(a + len) ^ load64(b + len);
+    if (diff != 0) return std::min(limit, len + (static_cast<unsigned>(__builtin_ctzll(diff)) >> 3));
+    len += 8;
+  }
+  return limit;
+}
+
+// Multiplicative hash of the low bytes of v (the top `bits` bits of the
+// product).
+template <unsigned bits>
+inline uint32_t hashOf(uint32_t v) {
+  return (v * 0x9E3779B1u) >> (32 - bits);
+}
+
+// Subtracts s from every position, saturating at kNil.
+inline void slidePositions(int32_t* positions, size_t count, int32_t s) {
+  for (size_t i = 0; i < count; ++i) positions[i] = std::max(positions[i] - s, kNil);
+}
+
+// A match: its length (0 when none) and distance.
+struct Match {
+  unsigned length = 0;
+  unsigned distance = 0;
+};
+
+class BucketFinder {
+ public:
+  static constexpr unsigned kHashBits = 15;
+  static constexpr unsigned kBucketWays = 2;
+
+  void reset() { std::fill(&table_[0][0], &table_[0][0] + kBuckets * kBucketWays, kNil); }
+  void slide(int32_t s) { slidePositions(&table_[0][0], kBuckets * kBucketWays, s); }
+
+  // The longest match at pos (longer than 3 only), pos inserted.
+  Match find(const uint8_t* base, int32_t pos, unsigned maxLen) {
+    const uint8_t* cur = base + pos;
+    const uint32_t seq = load32(cur);
+    int32_t* bucket = table_[hashOf<kHashBits>(seq)];
+    const int32_t minPos = pos - kMaxDistance;
+    Match best;
+    for (unsigned w = 0; w < kBucketWays; ++w) {
+      const int32_t cand = bucket[w];
+      if (cand < minPos || load32(base + cand) != seq) continue;
+      const unsigned len = 4 + matchLength(base + cand + 4, cur + 4, maxLen - 4);
+      if (len > best.length) best = {len, static_cast<unsigned>(pos - cand)};
+    }
+    for (unsigned w = kBucketWays - 1; w > 0; --w) bucket[w] = bucket[w - 1];
+    bucket[0] = pos;
+    return best;
+  }
+  // Inserts the count positions from pos on (each with 4 input bytes).
+  void insert(const uint8_t* base, int32_t pos, unsigned count) {
+    for (int32_t p = pos; p < pos + static_cast<int32_t>(count); ++p) {
+      int32_t* bucket = table_[hashOf<kHashBits>(load32(base + p))];
+      for (unsigned w = kBucketWays - 1; w > 0; --w) bucket[w] = bucket[w - 1];
+      bucket[0] = p;
+    }
+  }
+
+ private:
+  static constexpr size_t kBuckets = size_t{1} << kHashBits;
+  int32_t table_[kBuckets][kBucketWays];  // the latest positions of each hash, newest first
+};
+
+class ChainFinder {
+ public:
+  static constexpr unsigned kHash4Bits = 16;
+  static constexpr unsigned kHash3Bits = 15;
+
+  void reset() {
+    head4_.fill(kNil);
+    head3_.fill(kNil);
+    prev_.fill(kNil);
+  }
+  void slide(int32_t s) {
+    slidePositions(head4_.data(), head4_.size(), s);
+    slidePositions(head3_.data(), head3_.size(), s);
+    slidePositions(prev_.data(), prev_.size(), s);
+  }
+
+  // Inserts pos and returns the longest match there that is longer than
+  // shorter (0 when none is), trying at most depth chain candidates and
+  // stopping at one of nice bytes or more.
+  Match find(const uint8_t* base, int32_t pos, unsigned maxLen, unsigned nice, unsigned depth, unsigned shorter) {
+    const uint8_t* cur = base + pos;
+    const uint32_t seq = load32(cur);
+    const int32_t minPos = pos - kMaxDistance;
+    Match best;
+    unsigned bestLen = shorter;
+
+    const uint32_t h3 = hashOf<kHash3Bits>(seq << 8);
+    const int32_t cand3 = head3_[h3];
+    head3_[h3] = pos;
+    const uint32_t h4 = hashOf<kHash4Bits>(seq);
+    int32_t cand = head4_[h4];
+    head4_[h4] = pos;
+    prev_[pos & kWindowMask] = cand;
+
+    if (bestLen >= maxLen) return best;
+    if (bestLen < kMinMatch && cand3 >= minPos && ((load32(base + cand3) ^ seq) & 0xFFFFFF) == 0) {
+      bestLen = kMinMatch;
+      best = {kMinMatch, static_cast<unsigned>(pos - cand3)};
+    }
+    if (nice > maxLen) nice = maxLen;
+
+    // Candidates that do not match the 4 bytes ending at bestLen + 1 cannot
+    // be longer; while bestLen < 4 that test is the first 4 bytes.
+    while (depth-- != 0 && cand >= minPos) {
+      const uint8_t* m = base + cand;
+      const unsigned tail = bestLen < 4 ? 0 : bestLen - 3;
+      if (load32(m + tail) == load32(cur + tail) && load32(m) == seq) {
+        const unsigned len = 4 + matchLength(m + 4, cur + 4, maxLen - 4);
+        if (len > bestLen) {
+          bestLen = len;
+          best = {len, static_cast<unsigned>(pos - cand)};
+          if (len >= nice) break;
+        }
+      }
+      const int32_t next = prev_[cand & kWindowMask];
+      if (next >= cand) break;  // a link overwritten by a newer position
+      cand = next;
+    }
+    return best;
+  }
+
+  // Inserts the count positions from pos on (each with 4 input bytes).
+  void insert(const uint8_t* base, int32_t pos, unsigned count) {
+    for (int32_t p = pos; p < pos + static_cast<int32_t>(count); ++p) {
+      const uint32_t seq = load32(base + p);
+      head3_[hashOf<kHash3Bits>(seq << 8)] = p;
+      const uint32_t h4 = hashOf<kHash4Bits>(seq);
+      prev_[p & kWindowMask] = head4_[h4];
+      head4_[h4] = p;
+    }
+  }
+
+ private:
+  std::array<int32_t, size_t{1} << kHash4Bits> head4_;  // latest position of each 4-byte hash
+  std::array<int32_t, size_t{1} << kHash3Bits> head3_;  // latest position of each 3-byte hash
+  std::array<int32_t, kWindowSize> prev_;               // previous position with the same 4-byte hash
+};
+
+}  // namespace vz::engine::level
