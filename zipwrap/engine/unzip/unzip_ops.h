@@ -8,10 +8,10 @@
 
 namespace vz::zipwrap {
 
-OpResult runList(const EngineCommand& command, EngineHost& host);         // unzip_list.cpp
-OpResult runTest(const EngineCommand& command, EngineHost& host);         // unzip_extract.cpp
-OpResult runExtract(const EngineCommand& command, EngineHost& host);      // unzip_extract.cpp
+OpResult runList(const EngineCommand& command, EngineHost& host);          // unzip_list.cpp
+OpResult runTest(const EngineCommand& command, EngineHost& host);          // unzip_extract.cpp
+OpResult runExtract(const EngineCommand& command, EngineHost& host);       // unzip_extract.cpp
 OpResult runCountEntries(const EngineCommand& command, EngineHost& host);  // unzip_list.cpp
-OpResult runReadComment(const EngineCommand& command, EngineHost& host);  // unzip_list.cpp
+OpResult runReadComment(const EngineCommand& command, EngineHost& host);   // unzip_list.cpp
 
 }  // namespace vz::zipwrap
