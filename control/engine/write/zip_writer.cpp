@@ -51,6 +51,16 @@ BuildStatus ArchiveBuilder::create(const std::string& folder) {
   return BuildStatus::Ok;
 }
 
+BuildStatus ArchiveBuilder::attach(const std::string& path, int64_t at) {
+  discard();
+  records_.clear();
+  if (!file_.open(path, File::Mode::ReadWrite) || !file_.seek(at)) {
+    file_.close();
+    return BuildStatus::IoError;
+  }
+  return BuildStatus::Ok;
+}
+
 bool ArchiveBuilder::write(const void* data, size_t size) {
   if (!file_.write(data, size)) return false;
   observeWriteStep(WriteStep::TempWrite);

@@ -67,6 +67,12 @@ class ArchiveBuilder {
   // Creates the temporary file in folder (the temporary base folder when
   // empty). Ok, or IoError when it cannot be created.
   [[nodiscard]] BuildStatus create(const std::string& folder = {});
+  // Builds into an existing file instead (an update in place): opens path
+  // for reading and writing and goes to position at, where the next entry
+  // or the directory will be written. The file is never removed by the
+  // builder (discard() only closes it); restoring it after a failure is the
+  // caller's work. Ok, or IoError when it cannot be opened or positioned.
+  [[nodiscard]] BuildStatus attach(const std::string& path, int64_t at);
   const std::string& path() const { return path_; }
   File& file() { return file_; }
   int64_t position() const { return file_.tell(); }
@@ -106,7 +112,7 @@ class ArchiveBuilder {
   void discard();
 
  private:
-  std::string path_;                    // the temporary file, empty before create()
+  std::string path_;                    // the temporary file, empty before create() and after attach()
   File file_;                           // open while building
   std::vector<CentralRecord> records_;  // one per entry written, in order
   std::vector<uint8_t> buffer_;         // copy buffer (kCopyBufferSize), made on first use
