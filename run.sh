@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the main job. The archive
-# manager (vzip) is not built yet, so on every machine this runs the
-# command-line automation host `qx` on the bundled sample archive: it
-# registers the compression control, checks the archive and reports on it.
+# manager's window (vzip) is not built yet, so on every machine this runs
+# the command-line automation host `qx` on the bundled sample archive (it
+# registers the compression control, checks the archive and reports on it),
+# then the manager's command line `vz`, which lists, tests and extracts it.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -35,5 +36,21 @@ rm -rf "$out"
 echo
 echo "UnzipFiles into $out: $("$bin/qx" UnzipFiles "$sample" "" "$out" 1 0 1 "" 0 0)"
 find "$out" -type f | sort
+
+# The manager's command line on the same sample: list, test and extract it
+# through the wrapper and the engine's libraries beside vz. This needs no
+# display, so it is what a machine without one runs of the manager.
+vzout=build/run-output-vz
+rm -rf "$vzout"
 echo
-echo "Try more: $bin/qx --help ; $bin/qx --list"
+echo "vz l $sample:"
+"$bin/vz" l "$sample"
+echo
+echo "vz t $sample:"
+"$bin/vz" t "$sample"
+echo
+echo "vz x -d $vzout $sample:"
+"$bin/vz" x -d "$vzout" "$sample"
+find "$vzout" -type f | sort
+echo
+echo "Try more: $bin/qx --help ; $bin/qx --list ; $bin/vz --help"
