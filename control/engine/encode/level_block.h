@@ -27,6 +27,7 @@
 // fixed and then to the dynamic codes.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -41,6 +42,7 @@ class LevelBlock {
  public:
   static constexpr unsigned kSegmentSymbols = 2048;  // symbols per splitting segment
   static constexpr unsigned kMaxSymbols = 1u << 17;  // symbols in one block, at most
+  static constexpr unsigned kMinMatchLength = 3;     // shortest match
   static constexpr uint32_t kMaxInput = 1u << 18;    // input bytes a block covers before it is closed
   // What a block's own code table costs, roughly, in bits: the least
   // saving for which a block is split.
@@ -56,15 +58,31 @@ class LevelBlock {
     ++segLit_[c];
   }
   void match(unsigned length, unsigned distance) {
-    symbols_[count_++] = (deflate::kLiterals + length - kMinMatchLength) | (distance << 16);
+    symbols_[count_++] = matchSymbol(length, distance);
     ++segLit_[deflate::kLiterals + 1 + deflate::kLengthCode[length - kMinMatchLength]];
     ++segDist_[deflate::distanceCode(distance - 1)];
+  }
+
+  // Direct access for the parser's loop, which keeps these in registers:
+  // the end of the buffered symbols, where the buffer must be checked
+  // (segment end or block limit), and the segment's frequencies.
+  // Symbols written at the end are taken over with setEnd().
+  uint32_t* end() { return symbols_.data() + count_; }
+  uint32_t* checkPoint() { return symbols_.data() + std::min(segStart_ + kSegmentSymbols, kMaxSymbols); }
+  void setEnd(const uint32_t* end) { count_ = static_cast<unsigned>(end - symbols_.data()); }
+  uint32_t* segmentLiteralFrequencies() { return segLit_.data(); }
+  uint32_t* segmentDistanceFrequencies() { return segDist_.data(); }
+  // The symbol of a match.
+  static uint32_t matchSymbol(unsigned length, unsigned distance) {
+    return (deflate::kLiterals + length - kMinMatchLength) | (distance << 16);
   }
 
   // Symbols buffered (the block's and the current segment's).
   unsigned count() const { return count_; }
   // Symbols of the current segment.
   unsigned segmentCount() const { return count_ - segStart_; }
+  // True when the segment is complete or the block holds its most symbols.
+  bool full() const { return segmentCount() >= kSegmentSymbols || count_ >= kMaxSymbols; }
   // True when the block before the current segment holds symbols.
   bool hasSymbolsBeforeSegment() const { return segStart_ != 0; }
 
@@ -83,8 +101,6 @@ class LevelBlock {
   void emitAll(deflate::BitOutput& out, const uint8_t* input, size_t length, bool last);
 
  private:
-  static constexpr unsigned kMinMatchLength = 3;
-
   // Writes symbols [0, n) with the frequencies lit/dist as one block.
   void emit(deflate::BitOutput& out, unsigned n, const uint32_t* lit, const uint32_t* dist, const uint8_t* input,
             size_t length, bool last);

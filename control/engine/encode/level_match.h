@@ -129,8 +129,8 @@ class BucketFinder {
 
 class ChainFinder {
  public:
-  static constexpr unsigned kHash4Bits = 16;
-  static constexpr unsigned kHash3Bits = 15;
+  static constexpr unsigned kHash4Bits = 15;
+  static constexpr unsigned kHash3Bits = 14;
 
   void reset() {
     head4_.fill(kNil);
