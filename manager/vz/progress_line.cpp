@@ -38,7 +38,10 @@ void ProgressLine::draw() {
   // Long names keep their end, which says most about the file.
   if (name.size() + pct.size() > width) {
     size_t keep = width > pct.size() + 3 ? width - pct.size() - 3 : 0;
-    name = "..." + name.substr(name.size() - keep);
+    size_t from = name.size() - keep;
+    // Start on a character, not inside one's UTF-8 sequence.
+    while (from < name.size() && (static_cast<unsigned char>(name[from]) & 0xC0) == 0x80) ++from;
+    name = "..." + name.substr(from);
   }
   std::string text = name + pct;
   if (text == drawn_ && drawnWidth_) return;

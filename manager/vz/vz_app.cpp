@@ -6,6 +6,7 @@
 
 #include "manager/vz/dialog_scope.h"
 #include "manager/vz/help.h"
+#include "manager/vz/interrupt.h"
 #include "manager/vz/progress_line.h"
 #include "manager/vz/wrapper_events.h"
 #include "manager/vz/wrapper_setup.h"
@@ -189,6 +190,7 @@ int runVz(const std::vector<std::string>& args, std::ostream& out, std::ostream&
   bool usageError = false;
   {
     WrapperView view(w, line.command, line.quiet, out, err, progress);
+    InterruptScope ctrlC;
     code = runOperation(line, w, env, out, err, &usageError);
     progress.clear();
     if (usageError) return kExitError;

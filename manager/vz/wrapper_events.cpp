@@ -1,5 +1,6 @@
 #include "manager/vz/wrapper_events.h"
 
+#include "manager/vz/interrupt.h"
 #include "manager/vz/questions.h"
 
 namespace vz::cli {
@@ -45,39 +46,52 @@ void WrapperView::finishListing() {
   out_ << totals_.text() << std::flush;
 }
 
+namespace {
+
+// The handler f, followed by the Ctrl+C check that turns a request into Abort.
+template <class F>
+auto guarded(F f) {
+  return [f](TZipWrapper& w, auto&&... args) {
+    f(w, std::forward<decltype(args)>(args)...);
+    if (interruptRequested()) w.Abort = true;
+  };
+}
+
+}  // namespace
+
 void WrapperView::bind() {
-  w_.OnListing = [this](TZipWrapper&, const TZwFileStats& e) { listed(e); };
-  w_.OnAdding = [this](TZipWrapper&, const TZwFileStats& e) {
+  w_.OnListing = guarded([this](TZipWrapper&, const TZwFileStats& e) { listed(e); });
+  w_.OnAdding = guarded([this](TZipWrapper&, const TZwFileStats& e) {
     fileLine("adding", e.FileName);
     progress_.update(e.FileName, e.PercentDone);
-  };
-  w_.OnExtracting = [this](TZipWrapper&, const TZwFileStats& e) {
+  });
+  w_.OnExtracting = guarded([this](TZipWrapper&, const TZwFileStats& e) {
     fileLine("extracting", e.FileName);
     progress_.update(e.FileName, e.PercentDone);
-  };
-  w_.OnUpdating = [this](TZipWrapper&, const TZwFileStats& e) {
+  });
+  w_.OnUpdating = guarded([this](TZipWrapper&, const TZwFileStats& e) {
     fileLine("updating", e.FileName);
     progress_.update(e.FileName, e.PercentDone);
-  };
-  w_.OnTesting = [this](TZipWrapper&, const TZwFileStats& e) {
+  });
+  w_.OnTesting = guarded([this](TZipWrapper&, const TZwFileStats& e) {
     fileLine("testing", e.FileName);
     progress_.update(e.FileName, e.PercentDone);
-  };
-  w_.OnStatus = [this](TZipWrapper&, const TZwFileStats& e) {
+  });
+  w_.OnStatus = guarded([this](TZipWrapper&, const TZwFileStats& e) {
     if (e.FileName.empty())
       progress_.updatePercent(e.PercentDone);
     else
       progress_.update(e.FileName, e.PercentDone);
-  };
-  w_.OnDeleting = [this](TZipWrapper&, const std::string& name) { fileLine("deleting", name); };
-  w_.OnFixing = [this](TZipWrapper&, const std::string& name) { fileLine("keeping", name); };
-  w_.OnSkippingFile = [this](TZipWrapper&, const zipwrap::TZwSkipping& s) {
+  });
+  w_.OnDeleting = guarded([this](TZipWrapper&, const std::string& name) { fileLine("deleting", name); });
+  w_.OnFixing = guarded([this](TZipWrapper&, const std::string& name) { fileLine("keeping", name); });
+  w_.OnSkippingFile = guarded([this](TZipWrapper&, const zipwrap::TZwSkipping& s) {
     progress_.clear();
     err_ << skipWarning(s.FileName, s.Reason, command_ == Command::Test) << '\n' << std::flush;
     ++skips_;
     progress_.updatePercent(0);
-  };
-  w_.OnReplace = [this](TZipWrapper& w, zipwrap::TZwReplace& r) {
+  });
+  w_.OnReplace = guarded([this](TZipWrapper& w, zipwrap::TZwReplace& r) {
     progress_.clear();
     ReplaceDecision d = askReplace(r.FileName);
     switch (d.kind) {
@@ -96,17 +110,17 @@ void WrapperView::bind() {
         w.Abort = true;
         break;
     }
-  };
-  w_.OnPwdQuery = [this](TZipWrapper&, zipwrap::TZwPwdQuery& q) {
+  });
+  w_.OnPwdQuery = guarded([this](TZipWrapper&, zipwrap::TZwPwdQuery& q) {
     progress_.clear();
     PasswordDecision d = askPassword(q.FileName);
     q.Answer = d.answer;
     q.Password = d.password;
-  };
-  w_.OnNewdisk = [this](TZipWrapper& w, int disk) {
+  });
+  w_.OnNewdisk = guarded([this](TZipWrapper& w, int disk) {
     progress_.clear();
     if (!askNewDisk(disk)) w.Abort = true;
-  };
+  });
 }
 
 }  // namespace vz::cli
