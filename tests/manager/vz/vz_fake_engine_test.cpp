@@ -120,6 +120,17 @@ TEST_F(VzFakeEngine, UsageErrorsCallNothing) {
   EXPECT_NE(noAnswers.err.find("--answers"), std::string::npos);
 }
 
+TEST_F(VzFakeEngine, HelpAndVersionCallNothing) {
+  VzRun help = vz({"--help"}, "");
+  EXPECT_EQ(help.status, 0);
+  for (const char* part : {"--comment-file FILE", "--since MMDDYY", "-0 .. -9", "Exit status", "VZ_ENGINE_DIR"})
+    EXPECT_NE(help.out.find(part), std::string::npos) << part;
+  VzRun version = vz({"--version"}, "");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("vz (Vemora.Zip) ", 0), 0u) << version.out;
+  EXPECT_EQ(help.log + version.log, "");
+}
+
 TEST_F(VzFakeEngine, AnswersReachTheEngine) {
   std::string script = "cb 10 name=" + dir_.file("a.txt") +
                        "\n"
@@ -133,15 +144,15 @@ TEST_F(VzFakeEngine, AnswersReachTheEngine) {
                        "cb 110 n=0\n"
                        "cb 60 name=never.txt\n";
   VzRun r = vz({"x", "z.zip"}, script,
-             "yes\n"
-             "rename...\n"
-             "cancel\n"  // the name is not given: the replace question again
-             "rename...\n"
-             "ok c.txt\n"
-             "ok pass word\n"
-             "always skip\n"
-             "ok\n"
-             "cancel\n");
+               "yes\n"
+               "rename...\n"
+               "cancel\n"  // the name is not given: the replace question again
+               "rename...\n"
+               "ok c.txt\n"
+               "ok pass word\n"
+               "always skip\n"
+               "ok\n"
+               "cancel\n");
   EXPECT_EQ(r.status, 1) << r.err;
   EXPECT_NE(r.log.find("reply 10 0 newname=\\e answer=1\n"), std::string::npos) << r.log;
   // A new name without a folder goes beside the existing file.
@@ -234,7 +245,7 @@ TEST_F(VzFakeEngine, CommentReadAndWritten) {
 
 TEST_F(VzFakeEngine, AddCommandLineReachesTheWriter) {
   VzRun r = vz({"a", "-rj9", "-p", "pw", "--store", ".GZ", "--since", "010224", "z.zip", "src", "-x", "*.o"},
-             "cb 1010 name=src/a.c pct=0\ncb 1010 name=src/a.c pct=100\ncb 1010 name=src/b.c pct=100\n");
+               "cb 1010 name=src/a.c pct=0\ncb 1010 name=src/a.c pct=100\ncb 1010 name=src/b.c pct=100\n");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.log.find("call zwzip 15 pw -e -9 -r -j -b \\e -n .GZ -t 010224 z.zip src -x *.o\n"), std::string::npos)
       << r.log;
