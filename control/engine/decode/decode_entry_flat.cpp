@@ -1,10 +1,12 @@
-// decodeEntryToBuffer over the windowed decoders: the decoded bytes are
-// copied from the window into the caller's buffer.
+// decodeEntryToBuffer: the deflate methods through inflateFlat, straight
+// into the caller's buffer; the others through the windowed decoders, whose
+// flushes are copied into the buffer.
 #include "control/engine/decode/decode_entry_flat.h"
 
 #include <cstring>
 
 #include "control/engine/decode/decode_entry.h"
+#include "control/engine/decode/inflate_flat.h"
 
 namespace vz::engine {
 namespace {
@@ -31,6 +33,10 @@ class BufferOutput final : public DecodeOutput {
 
 DecodeStatus decodeEntryToBuffer(int method, uint16_t generalPurposeFlags, DecodeInput& input, uint8_t* out,
                                  size_t size, size_t& produced, const DecodeHooks* hooks) {
+  if (method == 8 || method == 9) {
+    return inflateFlat(input, out, size, produced, method == 9 ? DeflateVariant::Deflate64 : DeflateVariant::Deflate,
+                       hooks);
+  }
   BufferOutput output(out);
   output.setLimit(size);
   DecodeStatus status = decodeEntryData(method, generalPurposeFlags, size, input, output, hooks);

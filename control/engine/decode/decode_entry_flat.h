@@ -15,11 +15,14 @@
 
 namespace vz::engine {
 
-// Decodes the entry (methods as decodeEntryData) into out[0..size).
-// produced is the number of bytes written. Data that would run past size
-// gives OutputStopped (nothing is written past out + size); a stream that
-// ends before size bytes gives Ok with produced < size (the caller's size
-// or CRC check fails the entry).
+// Decodes the entry (methods as decodeEntryDataExtended: 0-6, 8 and 9) into
+// out[0..size). produced is the number of bytes written. Data that would run
+// past size gives OutputStopped (nothing is written past out + size); a
+// stream that ends before size bytes gives Ok with produced < size (the
+// caller's size or CRC check fails the entry). Methods 8 and 9 decode
+// straight into the buffer (inflateFlat), which may leave up to 15 bytes
+// past produced overwritten when a stream ends early; the others are copied
+// out of the windowed decoders.
 [[nodiscard]] DecodeStatus decodeEntryToBuffer(int method, uint16_t generalPurposeFlags, DecodeInput& input,
                                                uint8_t* out, size_t size, size_t& produced,
                                                const DecodeHooks* hooks = nullptr);
