@@ -20,6 +20,8 @@
 #include "zipwrap/engine/engine_host.h"
 #include "zipwrap/engine/media/span_read.h"
 #include "zipwrap/engine/media/span_write.h"
+#include "zipwrap/engine/unzip/unzip_main.h"
+#include "zipwrap/engine/zip/zip_main.h"
 
 namespace vz::test {
 namespace {
@@ -102,6 +104,14 @@ class SpanDisks : public ::testing::Test {
     };
     EngineHost host(onEvent, &answer);
     return joinSpannedSet(c, host, directoryOnly, joined);
+  }
+
+  // Runs an entry point with args and the callback answer.
+  static uint16_t call(EngineCall entry, std::vector<std::string> args, std::function<uint32_t(uint32_t)>& answer) {
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    return static_cast<uint16_t>(
+        entry(kEngineCallMagic, static_cast<int32_t>(argv.size()), argv.data(), onEvent, &answer) & 0xFFFF);
   }
 
   ScopedRoot root_;
@@ -216,6 +226,33 @@ TEST_F(SpanDisks, FullAndWriteProtectedDisksAskAgainAndAStopEnds) {
   disks_.clear();
   asked_.clear();
   EXPECT_EQ(writeSet(true, [](uint32_t n) { return n == 2 ? kReplyStop : kReplyContinue; }).code, kResultAborted);
+}
+
+// The wrapper's drive backup and restore: add
+// with -! -& onto the floppies, extract with -! from them.
+TEST_F(SpanDisks, BackupAndRestoreThroughTheEntryPoints) {
+  std::function<uint32_t(uint32_t)> insertBlank = [&](uint32_t n) -> uint32_t {
+    ++asked_[n];
+    if (n > 1) saveDisk(n - 1);
+    drives::insertBlankMedium('A');
+    return kReplyContinue;
+  };
+  ASSERT_EQ(call(writerMain, {"", "-7", "-r", "-g", "-!", "-&", kArchive, dir_.file("src")}, insertBlank), kResultOk);
+  saveDisk(static_cast<uint32_t>(asked_.size()));
+  ASSERT_GE(disks_.size(), 3u);
+  const uint32_t last = static_cast<uint32_t>(disks_.size());
+  asked_.clear();
+  std::function<uint32_t(uint32_t)> insertSaved = [&](uint32_t n) -> uint32_t {
+    ++asked_[n];
+    insertDisk(n == 0 ? last : n);
+    return kReplyContinue;
+  };
+  const std::string out = dir_.file("out");
+  fs::create_directories(out);
+  ASSERT_EQ(call(readerMain, {"", "-!", "-o", "-j", kArchive, "-d", out}, insertSaved), kResultOk);
+  EXPECT_EQ(asked_[0], 1);
+  for (const auto& e : fs::recursive_directory_iterator(dir_.file("src")))
+    if (e.is_regular_file()) EXPECT_EQ(readFile(out + "/" + e.path().filename().string()), readFile(e.path().string()));
 }
 
 }  // namespace
