@@ -9,7 +9,10 @@
 //   7..9   hash chains     lazy2   smallest output, long chains
 //
 // Lazy: a match found at a position is kept only when the next position
-// offers no longer one; lazy2 also looks two positions ahead. Blocks are
+// offers no longer one; lazy2 also looks two positions ahead. After 256
+// lookups in a row that found nothing (compressed or random data) every
+// level steps over a few positions after each further miss, which halves
+// the time on such data for a few bytes per megabyte. Blocks are
 // split where the symbol statistics change and each block goes out with
 // its own codes, the fixed codes or stored, whichever is smallest (see
 // level_block.h; the finders are in level_match.h).
