@@ -70,14 +70,6 @@ const VectorCase kVectors[] = {
     {"AddEverything", everyAddFlag, add(0), {"pw",     "-e",    "-9",     "-m", "-S",  "-D", "-$", "-r",
                                              "-g",     "-b",    "/tmp/t", "-n", ".GZ", "-!", "-&", "-t",
                                              "070403", "a.zip", "x",      "-i", "*.c", "-x", "*.o"}},
-    {"FreshenDropsHiddenFoldersAndLabel",
-     [](TZipWrapper& w) {
-       everyAddFlag(w);
-       w.MultidiskMode = false;
-     },
-     add(1),
-     {"pw", "-f", "-e", "-9", "-m", "-r", "-b", "/tmp/t", "-n", ".GZ", "-&", "-t", "070403", "a.zip", "x", "-i", "*.c",
-      "-x", "*.o"}},
     {"UpdateKeepsHiddenAndFoldersNotLabel",
      [](TZipWrapper& w) {
        everyAddFlag(w);
@@ -87,12 +79,6 @@ const VectorCase kVectors[] = {
      add(2),
      {"pw", "-u",  "-e", "-9", "-m",     "-S",    "-D", "-r", "-g",  "-b", "/tmp/t",
       "-n", ".GZ", "-&", "-t", "070403", "a.zip", "x",  "-i", "*.c", "-x", "*.o"}},
-    {"AddWithoutPathsJunksAndDropsFolders",
-     [](TZipWrapper& w) {
-       w.UsePaths = false;
-       w.IncludeDirectoryEntries = true;
-     },
-     add(0), withTail({"", "-6", "-j"})},
     {"DeleteDefaults",
      [](TZipWrapper& w) {
        w.FilesToProcess = {"a", ">b", "<c"};
