@@ -52,11 +52,14 @@ AesKeys deriveAesKeys(uint8_t strength, std::string_view password, std::span<con
   return keys;
 }
 
+bool aesVerifierMatches(const AesKeys& keys, std::span<const uint8_t> header, uint8_t strength) {
+  return keys.keyBytes != 0 && strength >= 1 && strength <= 3 && header.size() >= aesHeaderBytes(strength) &&
+         CRYPTO_memcmp(keys.verifier, header.data() + aesSaltBytes(strength), kAesVerifierBytes) == 0;
+}
+
 bool aesPasswordMatches(uint8_t strength, std::string_view password, std::span<const uint8_t> header) {
   if (strength < 1 || strength > 3 || header.size() < aesHeaderBytes(strength)) return false;
-  const AesKeys keys = deriveAesKeys(strength, password, header.first(aesSaltBytes(strength)));
-  return keys.keyBytes != 0 &&
-         CRYPTO_memcmp(keys.verifier, header.data() + aesSaltBytes(strength), kAesVerifierBytes) == 0;
+  return aesVerifierMatches(deriveAesKeys(strength, password, header.first(aesSaltBytes(strength))), header, strength);
 }
 
 AesCtr::AesCtr(const uint8_t* key, size_t keyBytes) {

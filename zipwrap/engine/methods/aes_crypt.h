@@ -37,6 +37,10 @@ struct AesKeys {
 // bytes). keyBytes is 0 when libcrypto failed.
 AesKeys deriveAesKeys(uint8_t strength, std::string_view password, std::span<const uint8_t> salt);
 
+// Whether derived keys fit the verifier stored in header (the first
+// aesHeaderBytes(strength) stored bytes).
+bool aesVerifierMatches(const AesKeys& keys, std::span<const uint8_t> header, uint8_t strength);
+
 // Whether the password fits the entry's salt and verifier (the first
 // aesHeaderBytes(strength) stored bytes); false when header is shorter.
 bool aesPasswordMatches(uint8_t strength, std::string_view password, std::span<const uint8_t> header);

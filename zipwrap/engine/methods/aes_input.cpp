@@ -51,9 +51,9 @@ AesOpenStatus AesDecryptInput::open(std::string_view password) {
   uint8_t header[16 + kAesVerifierBytes];
   const size_t headerBytes = aesHeaderBytes(strength_);
   if (!readExact(raw_, header, headerBytes)) return AesOpenStatus::BadData;
-  if (!aesPasswordMatches(strength_, password, {header, headerBytes})) return AesOpenStatus::WrongPassword;
   const AesKeys keys = deriveAesKeys(strength_, password, {header, aesSaltBytes(strength_)});
   if (keys.keyBytes == 0) return AesOpenStatus::NoMemory;
+  if (!aesVerifierMatches(keys, {header, headerBytes}, strength_)) return AesOpenStatus::WrongPassword;
   cipher_ = std::make_unique<AesCtr>(keys.encryption, keys.keyBytes);
   code_ = std::make_unique<HmacSha1>(keys.authentication, keys.keyBytes);
   span_.reset(new (std::nothrow) uint8_t[kSpan]);
