@@ -37,7 +37,7 @@ namespace vz::zipwrap {
 class EntryCompressor;
 
 // Files above this are packed through a spool file, not in memory.
-constexpr uint64_t kInMemoryLimit = 8ull << 20;
+constexpr uint64_t kInMemoryLimit = 4ull << 20;
 // Progress is reported in steps of this many input bytes.
 constexpr uint64_t kProgressStep = 1ull << 20;
 

@@ -216,10 +216,15 @@ uint16_t ArchiveUpdate::beginBuild(bool inPlace) {
     building_ = true;
     return kResultOk;
   }
-  const std::string folder = !command_.tempDir.empty() ? toNativePath(command_.tempDir) : [&] {
-    std::string d = directoryPart(target_.native);
-    return d.empty() ? std::string(".") : d;
-  }();
+  // -b DIR, else beside the archive; a spanned set is built in the system's
+  // temporary folder (the disks are the archive's place, and small).
+  std::string folder;
+  if (!command_.tempDir.empty()) {
+    folder = toNativePath(command_.tempDir);
+  } else if (!command_.multiDisk) {
+    folder = directoryPart(target_.native);
+    if (folder.empty()) folder = ".";
+  }
   if (builder_.create(folder) != engine::BuildStatus::Ok) return kResultCannotAccess;
   building_ = true;
   if (old_.exists && old_.catalogue.prefixCount > 0 &&

@@ -72,6 +72,9 @@ TEST_F(WriterSwitches, JunkedPathsThatCollideGive370AndNothing) {
   // The same file named twice is one entry.
   EXPECT_EQ(zw({"", "a.zip", "d/a.txt", "d/*.txt"}), kResultOk);
   EXPECT_EQ(names("a.zip"), Names{"d/a.txt"});
+  // The archive never takes itself in.
+  EXPECT_EQ(zw({"", "a.zip", "*.*"}), kResultNothingToDo);
+  EXPECT_EQ(names("a.zip"), Names{"d/a.txt"});
 }
 
 TEST_F(WriterSwitches, StoredExtensionsAndLevelZeroStore) {
@@ -194,7 +197,9 @@ TEST_F(WriterSwitches, DeleteRemovesMatchesWithFilters) {
   ASSERT_EQ(zw({"", "-d", "a.zip", "*"}), kResultOk);
   EXPECT_EQ(readFile(abs("a.zip")).size(), 22u);
   if (haveProgram("python3"))
-    EXPECT_EQ(run({"python3", "-c", "import zipfile,sys;assert zipfile.ZipFile(sys.argv[1]).namelist()==[]", abs("a.zip")}), 0);
+    EXPECT_EQ(
+        run({"python3", "-c", "import zipfile,sys;assert zipfile.ZipFile(sys.argv[1]).namelist()==[]", abs("a.zip")}),
+        0);
 }
 
 }  // namespace
