@@ -263,8 +263,11 @@ OpResult join(const EngineCommand& command, EngineHost& host, bool directoryOnly
     if (!copyRange(lastCopy.file, 0, end.position, joined.file)) return {writeFailure(), 0};
     const int64_t dirAt = bases[r.directoryDisk] + r.directoryOffset;
     const int64_t dirEnd = joined.file.tell();
-    if (dirAt < 0 || dirAt > dirEnd) return {kResultBadDirectory, 0};
-    dir.resize(static_cast<size_t>(dirEnd - dirAt));
+    // The directory is exactly as long as the end record says (a lying
+    // offset must not pull the whole set into memory).
+    if (dirAt < 0 || dirAt > dirEnd || dirEnd - dirAt < static_cast<int64_t>(r.directorySize))
+      return {kResultBadDirectory, 0};
+    dir.resize(r.directorySize);
     if (joined.file.readAt(dirAt, dir.data(), dir.size()) != static_cast<int64_t>(dir.size()))
       return {kResultCannotWrite, 0};
     if (!rewriteDirectory(dir, r.totalEntries, &bases, rewritten)) return {kResultBadDirectory, 0};
