@@ -20,7 +20,7 @@ namespace vz::engine {
 // past size gives OutputStopped (nothing is written past out + size); a
 // stream that ends before size bytes gives Ok with produced < size (the
 // caller's size or CRC check fails the entry). Methods 8 and 9 decode
-// straight into the buffer (inflateFlat), which may leave up to 15 bytes
+// straight into the buffer (inflateFlat), which may leave up to 31 bytes
 // past produced overwritten when a stream ends early; the others are copied
 // out of the windowed decoders.
 [[nodiscard]] DecodeStatus decodeEntryToBuffer(int method, uint16_t generalPurposeFlags, DecodeInput& input,

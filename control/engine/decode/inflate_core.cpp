@@ -7,16 +7,17 @@
 // that did not fit stay above the count; they are the input's next bytes,
 // so the next load (or BitReader::need) ORs the same bits over them. One
 // table lookup decodes a literal (or two, see inflate_tables.h) or a length
-// with its extra bits; a second one the distance with its extra bits. Bits
-// per refill: up to three literal entries of at most 11 bits each; or a
-// length of at most 20 bits and a distance of at most 28 (deflate64: 31
-// and 29, with a refill between them when fewer than 32 bits are left).
-// After a match is decoded the buffer is refilled and the next symbol's
-// entry looked up before the match is copied, so the two overlap.
+// with its extra bits; a second one the distance with its extra bits. The
+// buffer is refilled at the top of each iteration and between a length and
+// its distance, always after the lookup that comes next, so that the load
+// overlaps with the lookup instead of delaying it: up to three literal
+// entries of at most 11 bits each, or a length of at most 20 bits (deflate64
+// 31) and a distance of at most 28 (29), with the next symbol's entry looked
+// up from the bits left before the match is copied.
 //
-// Match copies go a word at a time and may write up to 15 bytes past the
+// Match copies go a word at a time and may write up to 31 bytes past the
 // match's end, which the loop's room condition keeps inside the region:
-// distance 16 or more in 16-byte steps, 8 to 15 in 8-byte steps, and a
+// distance 16 or more in 16-byte steps (two at least), 8 to 15 in 8-byte steps, and a
 // shorter distance as its pattern repeated in a 64-bit word (then copied
 // on in steps of the largest multiple of the distance up to 8).
 //
@@ -41,12 +42,13 @@ namespace {
 // current span; an iteration refills at most three times, each load 8 bytes
 // from a point at most 7 bytes further on, so 32 keeps every load inside.
 constexpr size_t kFastInput = 32;
-// Room: a match is copied in the loop only when its length plus kCopySlack
-// fits; the loop goes on while kFastRoom bytes are left, enough for six
-// literal bytes with their one-byte overshoot and a match check after two
-// literal entries.
-constexpr size_t kCopySlack = 16;
-constexpr size_t kFastRoom = 32;
+// Room: the loop goes on while kFastRoom bytes are left, enough for two
+// literal entries (four bytes), a longest plain match (258) and the copy's
+// overshoot (up to 31 bytes), or for six literal bytes with their one-byte
+// overshoot. A deflate64 match longer than 258 is copied in the loop only
+// when its length plus kCopySlack fits.
+constexpr size_t kCopySlack = 32;
+constexpr size_t kFastRoom = 4 + 258 + kCopySlack;
 constexpr uint64_t kLitMask = (uint64_t{1} << kLitRootBits) - 1;
 constexpr uint64_t kDistMask = (uint64_t{1} << kDistRootBits) - 1;
 
@@ -97,16 +99,21 @@ constexpr uint64_t kPatternRepeat[8] = {0,
 constexpr uint8_t kPatternStep[8] = {0, 8, 8, 6, 8, 5, 6, 7};
 
 // Copies a match of length bytes from distance back (1 or more, all before
-// dst); writes up to 15 bytes past the end.
+// dst); writes up to 31 bytes past the end.
 inline void copyMatch(uint8_t* dst, size_t distance, size_t length) {
   const uint8_t* src = dst - distance;
   uint8_t* const end = dst + length;
   if (distance >= 16) {
-    do {
+    // Two steps whatever the length: most matches are 32 bytes or shorter.
+    copy16(dst, src);
+    copy16(dst + 16, src + 16);
+    dst += 32;
+    src += 32;
+    while (dst < end) {
       copy16(dst, src);
       dst += 16;
       src += 16;
-    } while (dst < end);
+    }
   } else if (distance >= 8) {
     do {
       copy8(dst, src);
@@ -398,7 +405,6 @@ DecodeStatus InflateCore::fastLoop(bool& blockEnded) {
   unsigned count = br_.count;
   uint8_t* out = pos_;
   uint8_t* const outLimit = limit_ - kFastRoom;
-  uint8_t* const copyLimit = limit_ - kCopySlack;
   const uint8_t* const hist = hist_;
   DecodeStatus status = DecodeStatus::Ok;
 
@@ -419,37 +425,40 @@ DecodeStatus InflateCore::fastLoop(bool& blockEnded) {
     out += 1 + ((e & kTwoLiterals) != 0);
   };
 
+  // Every lookup uses bits that are already held: the refills come after
+  // the lookups they could have delayed, so that a load's latency overlaps
+  // with the table lookup instead of adding to it. The bit counts in the
+  // comments are the least held at that point.
   refill();
   uint32_t e = lit[bits & kLitMask];
   for (;;) {
+    refill();  // 56
     if (e & kLiteral) {
       drop(consumeOf(e));
       putLiterals(e);
-      e = lit[bits & kLitMask];
+      e = lit[bits & kLitMask];  // 45
       if (e & kLiteral) {
         drop(consumeOf(e));
         putLiterals(e);
-        e = lit[bits & kLitMask];
+        e = lit[bits & kLitMask];  // 34
         if (e & kLiteral) {
           drop(consumeOf(e));
           putLiterals(e);
-          refill();
-          e = lit[bits & kLitMask];
+          e = lit[bits & kLitMask];  // 23
           if (in > inLimit || out > outLimit) break;
           continue;
         }
       }
-      refill();
+      refill();  // 56
     }
     if (e & kSpecial) {
       if (isLink(e)) {
         drop(kLitRootBits);
-        e = lit[valueOf(e) + (bits & ((uint64_t{1} << lenOf(e)) - 1))];
+        e = lit[valueOf(e) + (bits & ((uint64_t{1} << lenOf(e)) - 1))];  // 45
         if (e & kLiteral) {
           drop(consumeOf(e));
           *out++ = static_cast<uint8_t>(valueOf(e));
-          refill();
-          e = lit[bits & kLitMask];
+          e = lit[bits & kLitMask];  // 41
           if (in > inLimit || out > outLimit) break;
           continue;
         }
@@ -465,21 +474,20 @@ DecodeStatus InflateCore::fastLoop(bool& blockEnded) {
       }
     }
 
-    // A length, then its distance.
+    // A length (at most 20 bits with its extra bits, deflate64 31), then
+    // its distance (at most 28, deflate64 29).
     uint64_t saved = bits;
     drop(consumeOf(e));
     const size_t length = valueOf(e) + extraOf(saved, e);
-    if constexpr (kWide) {
-      if (count < 32) refill();
-    }
-    uint32_t d = dist[bits & kDistMask];
+    uint32_t d = dist[bits & kDistMask];  // 25
+    refill();                             // 56
     if (d & kSpecial) {
       if (!isLink(d)) {
         status = DecodeStatus::BadData;
         break;
       }
       drop(kDistRootBits);
-      d = dist[valueOf(d) + (bits & ((uint64_t{1} << lenOf(d)) - 1))];
+      d = dist[valueOf(d) + (bits & ((uint64_t{1} << lenOf(d)) - 1))];  // 48
       if (d & kSpecial) {
         status = DecodeStatus::BadData;
         break;
@@ -492,13 +500,14 @@ DecodeStatus InflateCore::fastLoop(bool& blockEnded) {
       status = DecodeStatus::BadData;  // reaches back before the first byte
       break;
     }
-    refill();
-    e = lit[bits & kLitMask];
-    if (length > static_cast<size_t>(copyLimit - out)) {
-      // Too close to the end of the room for a word copy: written exactly.
-      pendingLength_ = length;
-      pendingDistance_ = distance;
-      break;
+    e = lit[bits & kLitMask];  // 27
+    if constexpr (kWide) {
+      if (length > 258 && length > static_cast<size_t>(limit_ - out) - kCopySlack) {
+        // Too close to the end of the room for a word copy: written exactly.
+        pendingLength_ = length;
+        pendingDistance_ = distance;
+        break;
+      }
     }
     copyMatch(out, distance, length);
     out += length;

@@ -24,7 +24,7 @@ enum class DeflateVariant : uint8_t {
 // the hooks (called after each block). Data that would run past size gives
 // OutputStopped at once, with the buffer filled up to size; a stream that
 // ends before size bytes gives Ok with produced < size. Nothing is written
-// outside out[0..size), but up to 15 bytes past produced may be
+// outside out[0..size), but up to 31 bytes past produced may be
 // overwritten when decoding ends early.
 [[nodiscard]] DecodeStatus inflateFlat(DecodeInput& input, uint8_t* out, size_t size, size_t& produced,
                                        DeflateVariant variant = DeflateVariant::Deflate,

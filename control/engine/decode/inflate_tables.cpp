@@ -10,6 +10,7 @@
 #include "control/engine/decode/inflate_tables.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -32,11 +33,19 @@ constexpr uint8_t kDistExtra[32] = {0, 0, 0, 0, 1, 1, 2,  2,  3,  3,  4,  4,  5,
 
 constexpr uint32_t kInvalid = kSpecial;
 
+// Byte values with their bits in reverse order.
+constexpr auto kReversedBytes = [] {
+  std::array<uint8_t, 256> t{};
+  for (unsigned i = 0; i < 256; ++i) {
+    for (unsigned b = 0; b < 8; ++b) t[i] |= static_cast<uint8_t>(((i >> b) & 1) << (7 - b));
+  }
+  return t;
+}();
+
 // The low len (1 to 15) bits of code in reverse order.
 inline uint32_t reverseBits(uint32_t code, unsigned len) {
-  uint32_t r = 0;
-  for (unsigned i = 0; i < len; ++i) r |= ((code >> i) & 1) << (len - 1 - i);
-  return r;
+  const uint32_t r16 = (uint32_t{kReversedBytes[code & 0xFF]} << 8) | kReversedBytes[(code >> 8) & 0xFF];
+  return r16 >> (16 - len);
 }
 
 inline uint32_t valueEntry(uint32_t flags, uint32_t value, unsigned len, unsigned consume) {
