@@ -17,7 +17,13 @@ for target in $targets; do
   maxlen=$(sed -n 's/^max_len *= *//p' "$here/$target.options")
   scratch=$(mktemp -d)
   echo "== $target (max_len $maxlen, $seconds s)"
+  # Seeds kept in the tree, and those a target makes at build time.
+  seeds=""
+  for d in "$here/corpus/$target" "$build/fuzz/corpus/$target"; do
+    [ -d "$d" ] && seeds="$seeds $d"
+  done
+  # shellcheck disable=SC2086
   "$build/fuzz/$target" -max_len="$maxlen" -max_total_time="$seconds" -print_final_stats=1 \
-    "$scratch" "$here/corpus/$target"
+    "$scratch" $seeds
   rm -rf "$scratch"
 done

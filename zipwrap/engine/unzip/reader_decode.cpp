@@ -32,6 +32,9 @@ constexpr size_t kWriteBlock = 1024 * 1024;
 // that cannot be true, so it is never given a mapping of that size.
 constexpr uint64_t kMaxExpansion = 1100;
 constexpr uint64_t kExpansionSlack = 1 << 20;
+// Files below this size are decoded into memory and written at once; larger
+// ones are decoded straight into the mapped output file.
+constexpr uint64_t kMinMappedSize = 1 << 20;
 // Testing keeps an entry in memory up to this size, else streams it.
 constexpr uint64_t kMaxTestBuffer = 64ull << 20;
 
@@ -199,8 +202,29 @@ EntryVerdict decodeStream(const DecodeJob& job, StreamOutput& output) {
 
 bool canDecodeMethod(int method) { return isModernMethod(method) || engine::isDecodableMethod(method); }
 
-EntryVerdict decodeIntoFile(const DecodeJob& job, int fd, int& error) {
+EntryVerdict decodeIntoFile(const DecodeJob& job, int fd, std::vector<uint8_t>& scratch, int& error) {
   error = 0;
+  if (flatFits(job) && job.entry->uncompressedSize < kMinMappedSize) {
+    // Small files: a mapping costs more than it saves; one write.
+    const size_t size = static_cast<size_t>(job.entry->uncompressedSize);
+    try {
+      if (scratch.size() < size) scratch.resize(size);
+    } catch (const std::bad_alloc&) {
+      return EntryVerdict::NoMemory;
+    }
+    const EntryVerdict v = decodeFlat(job, scratch.data());
+    if (v != EntryVerdict::Ok) return v;
+    for (size_t done = 0; done < size;) {
+      const ssize_t w = ::write(fd, scratch.data() + done, size - done);
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) {
+        error = w < 0 ? errno : ENOSPC;
+        return EntryVerdict::WriteFailed;
+      }
+      done += static_cast<size_t>(w);
+    }
+    return v;
+  }
   if (flatFits(job)) {
     const size_t size = static_cast<size_t>(job.entry->uncompressedSize);
     const int reserved = ::posix_fallocate(fd, 0, static_cast<off_t>(size));

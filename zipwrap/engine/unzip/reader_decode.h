@@ -5,8 +5,9 @@
 //   flat     methods the control's decoders know (decode_entry.h), with a
 //            declared size the compressed bytes can plausibly produce: the
 //            whole output in one place, decodeEntryToBuffer writing straight
-//            into it (the output file mapped after its blocks are reserved,
-//            or a reused memory block when testing);
+//            into it (a large output file mapped after its blocks are
+//            reserved; a reused memory block for small files, written at
+//            once, and when testing);
 //   stream   everything else (modern methods through decodeModernMethod,
 //            an empty entry, a size no mapping should be trusted with, a file
 //            system that cannot reserve blocks): decoded through a window and
@@ -54,8 +55,10 @@ struct DecodeJob {
 // Whether a method can be decoded at all (the control's or a modern one).
 bool canDecodeMethod(int method);
 
-// Decodes into fd (an empty, new file). On WriteFailed, error holds errno.
-EntryVerdict decodeIntoFile(const DecodeJob& job, int fd, int& error);
+// Decodes into fd (an empty, new file opened for reading and writing);
+// scratch is reused between calls for small files. On WriteFailed, error
+// holds errno.
+EntryVerdict decodeIntoFile(const DecodeJob& job, int fd, std::vector<uint8_t>& scratch, int& error);
 // Decodes and checks only; scratch is reused between calls.
 EntryVerdict decodeAndCheck(const DecodeJob& job, std::vector<uint8_t>& scratch);
 // Decodes into out (entries of at most limit bytes; larger: CorruptData).

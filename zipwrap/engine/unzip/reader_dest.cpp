@@ -133,7 +133,7 @@ int createTemporary(int folderFd, const std::string& name, std::string& tempName
   const std::string base = name.size() > 32 ? name.substr(0, 32) : name;
   for (int attempt = 0; attempt < 16; ++attempt) {
     tempName = "." + base + ".vz" + randomTag();
-    const int fd = ::openat(folderFd, tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int fd = ::openat(folderFd, tempName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   errno = EEXIST;

@@ -177,7 +177,7 @@ class ReaderRun {
   const bool testing_;                  // -t: decode and check only
   const mode_t umask_;                  // the process's umask, for entries without Unix bits
   DestinationTree tree_;                // the destination (extraction only)
-  std::vector<uint8_t> scratch_;        // testing's reused output block
+  std::vector<uint8_t> scratch_;        // reused output block (testing, small files)
   std::string goodPassword_;            // the password that opened an entry, tried first
   bool skipAllEncrypted_ = false;       // the host answered "skip every encrypted entry"
   bool stopped_ = false;                // the host stopped the run, or a fatal condition ended it
@@ -495,7 +495,7 @@ void ReaderRun::extractEntry(const ReaderEntry& e, const EntryData& data) {
         error = errno;
         return EntryVerdict::WriteFailed;
       }
-      EntryVerdict v = decodeIntoFile(jobFor(e, bytes, keys), fd, error);
+      EntryVerdict v = decodeIntoFile(jobFor(e, bytes, keys), fd, scratch_, error);
       if (v == EntryVerdict::Ok) {
         ::fchmod(fd, mode);
         setTimes(fd, times);
