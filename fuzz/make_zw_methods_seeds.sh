@@ -28,6 +28,8 @@ def zip_lzma(data):
 save("bzip2.bin", 0, 0, bz2.compress(text, 9))
 save("bzip2-bytewise.bin", 0, 0, bz2.compress(text, 1), chunk=1)
 save("lzma-end-marker.bin", 1, 2, zip_lzma(text))
+# The same stream taken as ending at its size (the marker then optional).
+save("lzma-size-known.bin", 1, 0, zip_lzma(text), chunk=1)
 save("xz.bin", 3, 0, lzma.compress(text, format=lzma.FORMAT_XZ, preset=1))
 save("xz-sha256.bin", 3, 0, lzma.compress(text, format=lzma.FORMAT_XZ, check=lzma.CHECK_SHA256), chunk=2)
 if shutil.which("zstd"):

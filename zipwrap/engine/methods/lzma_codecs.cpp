@@ -11,8 +11,13 @@
 //   9      ...  the raw LZMA stream
 //
 // General-purpose flag bit 1 says the stream ends with an end marker;
-// without it the stream ends after the entry's uncompressed size (a marker
-// there is accepted too). The versions are not checked.
+// without it the stream ends after the entry's uncompressed size, and a
+// marker there is accepted too. Both kinds are decoded as streams of unknown
+// size (liblzma's own known-size mode refuses a marker after the size when
+// the input comes in small spans): the output limit stops a stream that runs
+// past the declared size (OutputStopped), and a stream without a marker
+// whose input ends once the declared size is reached has ended. The versions
+// are not checked.
 //
 // Method 95 is a whole xz file: one or more streams, each with its own
 // integrity check (a mismatch is BadData).
@@ -55,6 +60,8 @@ class LzmaStream {
   LzmaStream& operator=(const LzmaStream&) = delete;
 
   lzma_stream* get() { return &stream_; }
+  // The last call's return code.
+  lzma_ret last() const { return last_; }
 
   CodecStep step(const uint8_t* in, size_t inLen, bool inputEnded, uint8_t* out, size_t room) {
     stream_.next_in = in;
@@ -62,6 +69,7 @@ class LzmaStream {
     stream_.next_out = out;
     stream_.avail_out = room;
     const lzma_ret rc = lzma_code(&stream_, inputEnded ? LZMA_FINISH : LZMA_RUN);
+    last_ = rc;
     CodecStep r;
     r.consumed = inLen - stream_.avail_in;
     r.produced = room - stream_.avail_out;
@@ -78,6 +86,7 @@ class LzmaStream {
 
  private:
   lzma_stream stream_ = LZMA_STREAM_INIT;  // liblzma's state (lzma_end frees it)
+  lzma_ret last_ = LZMA_OK;                // what lzma_code returned last
 };
 
 class ZipLzmaCodec final : public StreamCodec {
@@ -86,7 +95,7 @@ class ZipLzmaCodec final : public StreamCodec {
       : endMarker_((flags & kGpfEndMarker) != 0), size_(size), memoryLimit_(memoryLimit) {}
 
   CodecStep step(const uint8_t* in, size_t inLen, bool inputEnded, uint8_t* out, size_t room) override {
-    if (started_) return lzma_.step(in, inLen, inputEnded, out, room);
+    if (started_) return decode(in, inLen, inputEnded, out, room);
     // Gather the header, which may come in several spans.
     const size_t want = headerLength() - have_;
     const size_t n = std::min(want, inLen);
@@ -101,12 +110,25 @@ class ZipLzmaCodec final : public StreamCodec {
     const DecodeStatus started = start();
     if (started != DecodeStatus::Ok) return CodecStep::failed(started);
     started_ = true;
-    CodecStep r = lzma_.step(in + n, inLen - n, inputEnded, out, room);
+    CodecStep r = decode(in + n, inLen - n, inputEnded, out, room);
     r.consumed += n;
     return r;
   }
 
  private:
+  // One step of the raw decoder, with the end of a stream without marker.
+  CodecStep decode(const uint8_t* in, size_t inLen, bool inputEnded, uint8_t* out, size_t room) {
+    CodecStep r = lzma_.step(in, inLen, inputEnded, out, room);
+    produced_ += r.produced;
+    // Input used up and the declared size reached: a stream without marker
+    // ends here (liblzma waits for more, or says its input ran out).
+    const bool waiting = (r.state == CodecStep::State::More && r.consumed == 0 && r.produced == 0) ||
+                         (r.state == CodecStep::State::Failed && lzma_.last() == LZMA_BUF_ERROR);
+    if (!endMarker_ && inputEnded && waiting && produced_ >= size_)
+      r = CodecStep{r.consumed, r.produced, CodecStep::State::End, DecodeStatus::Ok};
+    return r;
+  }
+
   size_t propertiesSize() const { return header_[2] | (header_[3] << 8); }
   size_t headerLength() const { return have_ < kZipLzmaPrefix ? kZipLzmaPrefix : kZipLzmaPrefix + kLzmaPropertiesSize; }
 
@@ -121,10 +143,10 @@ class ZipLzmaCodec final : public StreamCodec {
         static_cast<lzma_options_lzma*>(filters[0].options), &std::free);
     const uint64_t reach = std::max<uint64_t>(size_, kSmallestDictionary);
     if (options->dict_size > reach) options->dict_size = static_cast<uint32_t>(reach);
-    options->ext_flags = LZMA_LZMA1EXT_ALLOW_EOPM;
-    const uint64_t known = endMarker_ ? UINT64_MAX : size_;  // UINT64_MAX: the size is unknown
-    options->ext_size_low = static_cast<uint32_t>(known);
-    options->ext_size_high = static_cast<uint32_t>(known >> 32);
+    // Unknown size (see the file header): the marker ends the stream.
+    options->ext_flags = 0;
+    options->ext_size_low = UINT32_MAX;
+    options->ext_size_high = UINT32_MAX;
     if (lzma_raw_decoder_memusage(filters) > memoryLimit_) return DecodeStatus::NoMemory;
     const lzma_ret rc = lzma_raw_decoder(lzma_.get(), filters);
     return rc == LZMA_OK ? DecodeStatus::Ok : statusOf(rc);
@@ -134,6 +156,7 @@ class ZipLzmaCodec final : public StreamCodec {
   uint8_t header_[kZipLzmaPrefix + kLzmaPropertiesSize];  // the header gathered so far
   size_t have_ = 0;                                       // bytes of header_ gathered
   bool started_ = false;                                  // header read, decoder set up
+  uint64_t produced_ = 0;                                 // bytes decoded so far
   bool endMarker_;                                        // flags bit 1: the stream ends with a marker
   uint64_t size_;                                         // the entry's declared uncompressed size
   uint64_t memoryLimit_;                                  // most bytes the decoder may use
