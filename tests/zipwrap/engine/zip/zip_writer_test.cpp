@@ -86,8 +86,17 @@ class WriterRoundTrip : public WriterTest {
 TEST_F(WriterRoundTrip, UnzipRestoresBytesTimesAndPermissions) {
   if (!haveProgram("unzip")) GTEST_SKIP() << "unzip missing";
   makeTree();
-  ASSERT_EQ(zw({"", "-r", "a.zip", "t"}), kResultOk);
+  setenv("VZ_THREADS", "1", 1);  // packing on this thread: progress at every MiB
+  Recorder rec;
+  ASSERT_EQ(zw({"", "-r", "a.zip", "t"}, &rec), kResultOk);
   expectPeersAccept("a.zip", "", "round trip");
+  std::vector<int> bigProgress;
+  for (const Call& c : rec.calls)
+    if (c.code == kCbAdding && c.name == "t/big.txt") bigProgress.push_back(c.percent);
+  ASSERT_GE(bigProgress.size(), 4u);
+  EXPECT_EQ(bigProgress.front(), 0);
+  EXPECT_EQ(bigProgress.back(), 100);
+  EXPECT_TRUE(std::is_sorted(bigProgress.begin(), bigProgress.end()));
   ASSERT_EQ(run({"unzip", "-qq", abs("a.zip"), "-d", abs("out")}), 0);
   for (const char* f :
        {"t/empty.txt", "t/tiny", "t/text.txt", "t/noise.bin", "t/Grüße/ñame.txt", "t/big.txt", "t/big.bin"}) {
