@@ -1,13 +1,11 @@
 // The AES extra field: the walk over an extra block finds the 0x9901 record
-// among others and refuses the malformed ones; and the password check on
-// the stored salt and verifier.
+// among others and refuses the malformed ones.
 #include "zipwrap/engine/methods/aes_extra.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "zipwrap/engine/methods/aes_crypt.h"
 
 namespace vz::zipwrap {
 namespace {
@@ -59,27 +57,6 @@ INSTANTIATE_TEST_SUITE_P(
         ExtraCase{"strength_0", {0x01, 0x99, 7, 0, 2, 0, 'A', 'E', 0, 12, 0}, AesExtraStatus::Malformed, {}},
         ExtraCase{"strength_4", {0x01, 0x99, 7, 0, 2, 0, 'A', 'E', 4, 12, 0}, AesExtraStatus::Malformed, {}}),
     [](const ::testing::TestParamInfo<ExtraCase>& p) { return std::string(p.param.what); });
-
-TEST(AesExtra, SizesAndTheCrcRuleFollowTheStrengthAndVersion) {
-  EXPECT_EQ(aesOverheadBytes(1), 8u + 2 + 10);
-  EXPECT_EQ(aesOverheadBytes(3), 16u + 2 + 10);
-  EXPECT_EQ(aesKeyBytes(2), 24u);
-  EXPECT_TRUE(aesEntryHasCrc({1, 3, 8}));
-  EXPECT_FALSE(aesEntryHasCrc({2, 3, 8}));
-}
-
-TEST(AesPassword, TheVerifierTellsTheRightPasswordAtEachStrength) {
-  for (uint8_t strength = 1; strength <= 3; ++strength) {
-    std::vector<uint8_t> header(aesSaltBytes(strength), 0xA5);
-    const AesKeys keys = deriveAesKeys(strength, "secret", header);
-    ASSERT_EQ(keys.keyBytes, aesKeyBytes(strength));
-    header.insert(header.end(), keys.verifier, keys.verifier + 2);
-    EXPECT_TRUE(aesPasswordMatches(strength, "secret", header));
-    EXPECT_FALSE(aesPasswordMatches(strength, "Secret", header));
-    header.pop_back();
-    EXPECT_FALSE(aesPasswordMatches(strength, "secret", header));  // too short
-  }
-}
 
 }  // namespace
 }  // namespace vz::zipwrap
