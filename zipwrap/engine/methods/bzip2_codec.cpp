@@ -18,7 +18,7 @@ using engine::DecodeStatus;
 
 namespace {
 
-// libbz2 counts in unsigned int: larger spans are handed over in parts.
+// libbz2 counts in unsigned int: larger spans are handed over piece by piece.
 constexpr size_t kMaxSpan = std::numeric_limits<unsigned>::max();
 
 class Bzip2Codec final : public StreamCodec {

@@ -46,16 +46,16 @@ std::vector<std::string> python(const std::string& compression) {
           "ZIP"};
 }
 
-// Zstandard frames with their checksum over the sample, split in parts
+// Zstandard frames with their checksum over the sample, split in pieces
 // (one frame each), as method 93.
-StoredEntry zstdEntry(size_t parts) {
+StoredEntry zstdEntry(size_t frames) {
   const std::vector<uint8_t> data = sampleData();
   StoredEntry e{93, 0, engine::crc32(data), data.size(), {}, {}};
   ZSTD_CCtx* cctx = ZSTD_createCCtx();
   ZSTD_CCtx_setParameter(cctx, ZSTD_c_checksumFlag, 1);
   ZSTD_CCtx_setParameter(cctx, ZSTD_c_compressionLevel, 9);
-  for (size_t i = 0; i < parts; ++i) {
-    const size_t from = data.size() * i / parts, to = data.size() * (i + 1) / parts;
+  for (size_t i = 0; i < frames; ++i) {
+    const size_t from = data.size() * i / frames, to = data.size() * (i + 1) / frames;
     std::vector<uint8_t> frame(ZSTD_compressBound(to - from));
     frame.resize(ZSTD_compress2(cctx, frame.data(), frame.size(), data.data() + from, to - from));
     e.data.insert(e.data.end(), frame.begin(), frame.end());
