@@ -1,0 +1,17 @@
+// The walkers' factories, one per format file (walk_<format>.cpp). A new
+// format adds its factory here and its row to the table in
+// format_walkers.cpp; nothing else names the formats.
+#pragma once
+
+#include <memory>
+
+#include "manager/readers/arc_lister.h"
+
+namespace vz::readers {
+
+std::unique_ptr<FormatWalker> makeZipWalker();
+std::unique_ptr<FormatWalker> makeTarWalker();
+std::unique_ptr<FormatWalker> makeGzipWalker();
+std::unique_ptr<FormatWalker> makeCabWalker();
+
+}  // namespace vz::readers
