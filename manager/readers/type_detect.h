@@ -18,9 +18,11 @@
 //         size naming a position, classified as embedded; a ZIP type found
 //         this way is remembered as the ZIP start;
 //      b. the end of the program image (MZ: (pages - 1) x 512 + bytes on the
-//         last page from the words at 4 and 2; ELF: the end of the last
-//         section or segment, whichever is further): when bytes 2 and 3
-//         there are 60 EA the archive starts 2 bytes later;
+//         last page from the words at 4 and 2, and for a Windows (PE)
+//         program, whose DOS image is only its stub, also the end of its
+//         last section; ELF: the end of the last section or segment,
+//         whichever is further): when bytes 2 and 3 there are 60 EA the
+//         archive starts 2 bytes later;
 //      c. ZIP from the end: the end record searched backwards in the last
 //         ZipCmntBufSize + 23 bytes (23 when the buffer size is 0; file size
 //         - 76 when the span is longer than the file), its central header
