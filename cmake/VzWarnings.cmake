@@ -34,6 +34,7 @@ function(vz_add_gtests dir)
   gtest_discover_tests(${_target}
     TEST_PREFIX "${_sub}."
     DISCOVERY_TIMEOUT 60
+    NO_PRETTY_VALUES
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
   set(VZ_GTEST_TARGET ${_target} PARENT_SCOPE)
 endfunction()
