@@ -8,11 +8,13 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev   # compilers, libFuzzer runtime
   libgtest-dev libgmock-dev libbenchmark-dev        # tests and benchmarks
   zip unzip 7zip libarchive-tools python3           # peer tools the tests compare with
+  unar                                              # lsar: the legacy formats' listing peer (ARC, ARJ, LZH, RAR, ZOO)
   attr xdg-utils file shared-mime-info              # extended attributes, MIME database, file types
   qt6-base-dev qt6-svg-dev                          # Qt back ends of the platform services
   zlib1g-dev                                        # the benchmarks compare with zlib (never linked by the product)
   libdeflate-dev                                    # the level benchmark compares with libdeflate (never linked by the product)
   libbz2-dev liblzma-dev libzstd-dev libssl-dev     # the stand-in engine's modern methods (bzip2, LZMA/xz, Zstandard, AES)
+  ncompress gcab cabextract                         # the readers' codec tests make .Z and CAB files and check them
 )
 
 missing=()

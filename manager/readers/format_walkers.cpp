@@ -17,6 +17,13 @@ const WalkerRow kWalkers[] = {
     {{atTAR}, makeTarWalker},
     {{atGZip}, makeGzipWalker},
     {{atCAB}, makeCabWalker},
+    {{atARC, atArcExe, atPAK, atPakExe}, makeArcWalker},
+    {{atARJ, atArjExe}, makeArjWalker},
+    {{atBH, atBHExe}, makeBhWalker},
+    {{atHA}, makeHaWalker},
+    {{atLHA, atLhaExe, atLZH, atLzhExe}, makeLhaWalker},
+    {{atRAR, atRarExe}, makeRarWalker},
+    {{atZOO}, makeZooWalker},
 };
 
 }  // namespace

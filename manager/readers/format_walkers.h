@@ -13,5 +13,12 @@ std::unique_ptr<FormatWalker> makeZipWalker();
 std::unique_ptr<FormatWalker> makeTarWalker();
 std::unique_ptr<FormatWalker> makeGzipWalker();
 std::unique_ptr<FormatWalker> makeCabWalker();
+std::unique_ptr<FormatWalker> makeArcWalker();  // ARC, PAK and their SFX
+std::unique_ptr<FormatWalker> makeArjWalker();
+std::unique_ptr<FormatWalker> makeBhWalker();
+std::unique_ptr<FormatWalker> makeHaWalker();
+std::unique_ptr<FormatWalker> makeLhaWalker();  // LHA, LZH and their SFX
+std::unique_ptr<FormatWalker> makeRarWalker();  // versions 1.5-4.x and 5
+std::unique_ptr<FormatWalker> makeZooWalker();
 
 }  // namespace vz::readers
