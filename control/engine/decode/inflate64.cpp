@@ -40,7 +40,7 @@ bool flushPieces(DecodeOutput& output, const uint8_t* data, size_t count) {
 }  // namespace
 
 DecodeStatus inflateStreamed(DecodeInput& input, DecodeOutput& output, DeflateVariant variant,
-                             const DecodeHooks* hooks) {
+                             const DecodeHooks* hooks, InflateTail* tail) {
   const std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kHistory + kRun]);
   const auto core = flat::InflateCore::create(input, variant == DeflateVariant::Deflate64, hooks);
   if (!buffer || !core) return DecodeStatus::NoMemory;
@@ -53,7 +53,10 @@ DecodeStatus inflateStreamed(DecodeInput& input, DecodeOutput& output, DeflateVa
     const bool flushed = flushPieces(output, run, static_cast<size_t>(core->pos() - run));
     if (status != DecodeStatus::Ok) return status;
     if (!flushed) return DecodeStatus::OutputStopped;
-    if (!paused) return DecodeStatus::Ok;
+    if (!paused) {
+      if (tail != nullptr) tail->count = core->unusedInput(tail->bytes);
+      return DecodeStatus::Ok;
+    }
     std::memcpy(buffer.get(), run + kRun - kHistory, kHistory);
     core->setOutput(buffer.get(), run, run + kRun);
   }

@@ -14,8 +14,17 @@ namespace vz::engine {
 // decoders do). Statuses as inflate(): the bytes decoded before a fault in
 // the data are still flushed; OutputStopped when the output refused bytes;
 // Cancelled through the hooks, which are called after each block.
+//
+// tail, when given, receives after a stream that ended Ok the input bytes the
+// decoder took in behind its last block (what follows the stream starts with
+// them, then goes on with the input's unconsumed bytes): gzip members and
+// their trailers.
+struct InflateTail {
+  uint8_t bytes[8] = {};  // the bytes, in order
+  size_t count = 0;       // their number
+};
 [[nodiscard]] DecodeStatus inflateStreamed(DecodeInput& input, DecodeOutput& output, DeflateVariant variant,
-                                           const DecodeHooks* hooks = nullptr);
+                                           const DecodeHooks* hooks = nullptr, InflateTail* tail = nullptr);
 
 // Method 9.
 [[nodiscard]] inline DecodeStatus inflate64(DecodeInput& input, DecodeOutput& output,

@@ -45,6 +45,19 @@ class InflateCore {
   }
   uint8_t* pos() const { return pos_; }
 
+  // After the last block: copies into out (room for 8) the input bytes the
+  // bit buffer took in behind the stream's end, in order, and returns their
+  // number. The partly used byte of the last block is not among them.
+  size_t unusedInput(uint8_t* out) const {
+    const unsigned real = br_.count - br_.virtualBits;
+    const unsigned skip = br_.count & 7;
+    size_t n = 0;
+    for (unsigned bit = skip; bit + 8 <= skip + (real - real % 8) && n < 8; bit += 8) {
+      out[n++] = static_cast<uint8_t>(br_.buf >> bit);
+    }
+    return n;
+  }
+
   // Decodes until the last block has ended (Ok, paused false), the room is
   // used up while bytes are due (Ok, paused true; pos() == limit), or a
   // fault (its status; pos() after the last good byte). Cancelled when the
