@@ -18,11 +18,15 @@
 //
 // ChainFinder (levels 2 to 9): hash chains over a 4-byte hash -- head4
 // holds the latest position of each hash, prev links every position of the
-// last 32 KB to the previous one with the same hash -- plus a one-entry
+// last 32 KB to the previous one with the same hash by their distance (16
+// bits, 0 past the window, so a slide leaves the links alone and the table
+// is half the size) -- plus a one-entry
 // table over a 3-byte hash that supplies length-3 matches (which the 4-byte
 // chains cannot see). A lookup walks the chain up to `depth` candidates,
 // rejecting most with one 4-byte compare at the end of the best match so
-// far, and measures matches eight bytes at a time.
+// far (loaded once per improvement), and measures matches eight bytes at a
+// time. It is inlined into the parser's loops, whose arguments are mostly
+// constants.
 //
 // Entry assumptions of every lookup: the buffer is readable 16 bytes past
 // the position plus maxLen (the caller keeps that slack), maxLen >= 4 and
@@ -135,18 +139,19 @@ class ChainFinder {
   void reset() {
     head4_.fill(kNil);
     head3_.fill(kNil);
-    prev_.fill(kNil);
+    prev_.fill(0);
   }
+  // The links are distances, which a slide leaves as they are.
   void slide(int32_t s) {
     slidePositions(head4_.data(), head4_.size(), s);
     slidePositions(head3_.data(), head3_.size(), s);
-    slidePositions(prev_.data(), prev_.size(), s);
   }
 
   // Inserts pos and returns the longest match there that is longer than
   // shorter (0 when none is), trying at most depth chain candidates and
   // stopping at one of nice bytes or more.
-  Match find(const uint8_t* base, int32_t pos, unsigned maxLen, unsigned nice, unsigned depth, unsigned shorter) {
+  [[gnu::always_inline]] Match find(const uint8_t* base, int32_t pos, unsigned maxLen, unsigned nice, unsigned depth,
+                                    unsigned shorter) {
     const uint8_t* cur = base + pos;
     const uint32_t seq = load32(cur);
     const int32_t minPos = pos - kMaxDistance;
@@ -159,7 +164,7 @@ class ChainFinder {
     const uint32_t h4 = hashOf<kHash4Bits>(seq);
     int32_t cand = head4_[h4];
     head4_[h4] = pos;
-    prev_[pos & kWindowMask] = cand;
+    prev_[pos & kWindowMask] = link(pos, cand);
 
     if (bestLen >= maxLen) return best;
     if (bestLen < kMinMatch && cand3 >= minPos && ((load32(base + cand3) ^ seq) & 0xFFFFFF) == 0) {
@@ -167,22 +172,28 @@ class ChainFinder {
       best = {kMinMatch, static_cast<unsigned>(pos - cand3)};
     }
     if (nice > maxLen) nice = maxLen;
+    if (depth == 0 || cand < minPos) return best;
 
     // Candidates that do not match the 4 bytes ending at bestLen + 1 cannot
-    // be longer; while bestLen < 4 that test is the first 4 bytes.
-    while (depth-- != 0 && cand >= minPos) {
+    // be longer; while bestLen < 4 that test is the first 4 bytes. The
+    // window test and the end of the chain (a zero link, or one into the
+    // future: a slot a newer position took over) are one unsigned compare.
+    unsigned tail = bestLen < 4 ? 0 : bestLen - 3;
+    uint32_t want = load32(cur + tail);
+    for (;;) {
       const uint8_t* m = base + cand;
-      const unsigned tail = bestLen < 4 ? 0 : bestLen - 3;
-      if (load32(m + tail) == load32(cur + tail) && load32(m) == seq) {
+      if (load32(m + tail) == want && load32(m) == seq) {
         const unsigned len = 4 + matchLength(m + 4, cur + 4, maxLen - 4);
         if (len > bestLen) {
           bestLen = len;
           best = {len, static_cast<unsigned>(pos - cand)};
           if (len >= nice) break;
+          tail = len - 3;
+          want = load32(cur + tail);
         }
       }
-      const int32_t next = prev_[cand & kWindowMask];
-      if (next >= cand) break;  // a link overwritten by a newer position
+      const int32_t next = cand - prev_[cand & kWindowMask];
+      if (--depth == 0 || static_cast<uint32_t>(next - minPos) >= static_cast<uint32_t>(cand - minPos)) break;
       cand = next;
     }
     return best;
@@ -194,15 +205,22 @@ class ChainFinder {
       const uint32_t seq = load32(base + p);
       head3_[hashOf<kHash3Bits>(seq << 8)] = p;
       const uint32_t h4 = hashOf<kHash4Bits>(seq);
-      prev_[p & kWindowMask] = head4_[h4];
+      prev_[p & kWindowMask] = link(p, head4_[h4]);
       head4_[h4] = p;
     }
   }
 
  private:
+  // The link from pos to the previous position with its hash: their
+  // distance, 0 when that one is out of the window (or none).
+  static uint16_t link(int32_t pos, int32_t previous) {
+    const int32_t d = pos - previous;
+    return static_cast<uint16_t>(d <= kMaxDistance ? d : 0);
+  }
+
   std::array<int32_t, size_t{1} << kHash4Bits> head4_;  // latest position of each 4-byte hash
   std::array<int32_t, size_t{1} << kHash3Bits> head3_;  // latest position of each 3-byte hash
-  std::array<int32_t, kWindowSize> prev_;               // previous position with the same 4-byte hash
+  std::array<uint16_t, kWindowSize> prev_;  // distance back to the previous position with the same 4-byte hash
 };
 
 }  // namespace vz::engine::level
