@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "control/engine/encode/level_huffman.h"
+
 namespace vz::engine::level {
 
 namespace dfl = vz::engine::deflate;
@@ -113,15 +115,13 @@ void LevelBlock::emit(dfl::BitOutput& out, unsigned n, const uint32_t* litFreqIn
   std::copy(litFreqIn, litFreqIn + dfl::kLiteralLengthCodes, litFreq.begin());
   litFreq[dfl::kEndOfBlock] = 1;
 
-  const int maxLit =
-      dfl::buildCodeLengths(litFreq.data(), dfl::kLiteralLengthCodes, dfl::kMaxCodeBits, litLens_.data(), scratch_);
-  const int maxDist =
-      dfl::buildCodeLengths(distFreq, dfl::kDistanceCodes, dfl::kMaxCodeBits, distLens_.data(), scratch_);
+  const int maxLit = huffmanLengths(litFreq.data(), dfl::kLiteralLengthCodes, dfl::kMaxCodeBits, litLens_.data());
+  const int maxDist = huffmanLengths(distFreq, dfl::kDistanceCodes, dfl::kMaxCodeBits, distLens_.data());
   clFreq_.fill(0);
   const auto count = [this](int symbol, unsigned) { ++clFreq_[symbol]; };
   dfl::walkLengthRuns(litLens_.data(), maxLit, count);
   dfl::walkLengthRuns(distLens_.data(), maxDist, count);
-  dfl::buildCodeLengths(clFreq_.data(), dfl::kCodeLengthCodes, dfl::kMaxCodeLengthBits, clLens_.data(), scratch_);
+  huffmanLengths(clFreq_.data(), dfl::kCodeLengthCodes, dfl::kMaxCodeLengthBits, clLens_.data());
   int clSent = dfl::kCodeLengthCodes;  // code-length lengths sent: trailing zeros dropped, at least 4
   while (clSent > 4 && clLens_[dfl::kCodeLengthOrder[clSent - 1]] == 0) --clSent;
 

@@ -20,7 +20,7 @@
 // little cost: a few hundred table look-ups per segment.
 //
 // Closing a block: the Huffman code lengths of the block's symbols are
-// built (deflate_trees.h), and the block's exact size is computed three
+// built (level_huffman.h), and the block's exact size is computed three
 // ways: with those codes (dynamic, tree header included), with the fixed
 // codes, and stored (in pieces of at most 65,535 bytes, with the padding
 // the current bit position needs). The smallest goes out; ties go to the
@@ -126,7 +126,6 @@ class LevelBlock {
   std::array<uint8_t, deflate::kCodeLengthCodes> clLens_{};
   std::array<uint16_t, deflate::kCodeLengthCodes> clCodes_{};
   std::array<uint32_t, deflate::kCodeLengthCodes> clFreq_{};
-  deflate::TreeScratch scratch_{};  // the tree builder's heap
 };
 
 }  // namespace vz::engine::level
