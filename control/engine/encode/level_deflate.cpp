@@ -12,12 +12,11 @@
 // where the buffer slides, and with it the output, does not depend on how
 // the input splits its reads.
 //
-// Successive inputs. An input starts at least a window past where the
-// previous one ended in the buffer, so the finders' stale entries are all
-// out of reach and need no clearing; a finder is cleared only when the
-// start wraps to the front of the buffer or when the buffer slid while the
-// other finder was in use. Compressing many small files thus costs no
-// table clearing per file.
+// Successive inputs. Every input starts at the front of the buffer; the
+// finders number their stored positions so that an earlier input's entries
+// are all out of reach (level_match.h) and need no clearing. Compressing
+// many small files thus costs no table clearing per file and keeps
+// reusing the same, cached, part of the buffer.
 #include "control/engine/encode/level_deflate.h"
 
 #include <algorithm>
@@ -81,7 +80,10 @@ constexpr LevelParams kLevels[10] = {
 }  // namespace
 
 struct LevelDeflater::State {
-  State() : buffer(kBufferSize + kSlack, 0) {}
+  State() : buffer(kBufferSize + kSlack, 0) {
+    chains.reset();
+    buckets.reset();
+  }
 
   void begin(int level, DeflateInput& input, DeflateOutput& output, const std::function<void(uint64_t)>* progress);
   // Tops the buffer up (sliding it first when it is mostly full).
@@ -111,31 +113,14 @@ struct LevelDeflater::State {
   uint64_t bytesRead = 0;                                   // input bytes read so far
   uint32_t crc = 0;                                         // their CRC-32
   bool useBuckets = false;                                  // the running input uses the bucket finder
-
-  // Between inputs: where the next one starts, and the highest position
-  // (+ 1) each finder may hold -- INT32_MAX once its positions no longer
-  // match the buffer (the buffer slid while the other one was in use).
-  int32_t nextStart = 0;
-  int32_t chainsHigh = INT32_MAX;
-  int32_t bucketsHigh = INT32_MAX;
 };
 
 void LevelDeflater::State::begin(int level, DeflateInput& in, DeflateOutput& out,
                                  const std::function<void(uint64_t)>* prog) {
   useBuckets = kLevels[level].buckets;
-  int32_t start = nextStart;
-  if (start > kBufferSize / 2) start = 0;
-  // A finder whose entries may reach into the new input's window is cleared.
-  int32_t& high = useBuckets ? bucketsHigh : chainsHigh;
-  if (high > start - level::kMaxDistance) {
-    if (useBuckets)
-      buckets.reset();
-    else
-      chains.reset();
-  }
   input = &in;
   progress = prog;
-  dataEnd = pos = blockStart = segStart = start;
+  dataEnd = pos = blockStart = segStart = 0;
   eof = false;
   bytesRead = 0;
   crc = 0;
@@ -153,13 +138,10 @@ void LevelDeflater::State::refill() {
       pos -= keep;
       blockStart -= keep;
       segStart -= keep;
-      if (useBuckets) {
+      if (useBuckets)
         buckets.slide(keep);
-        chainsHigh = INT32_MAX;
-      } else {
+      else
         chains.slide(keep);
-        bucketsHigh = INT32_MAX;
-      }
     }
   }
   while (dataEnd < kBufferSize) {
@@ -331,10 +313,11 @@ LevelDeflateResult LevelDeflater::compress(int level, DeflateInput& input, Defla
   }
   s.bits.finish();
 
-  // The next input starts a window past this one's end.
-  const int32_t high = s.dataEnd;
-  (s.useBuckets ? s.bucketsHigh : s.chainsHigh) = high;
-  s.nextStart = ((high + level::kWindowMask) & ~level::kWindowMask) + level::kWindowSize;
+  // This input's entries are put out of the next one's reach.
+  if (s.useBuckets)
+    s.buckets.retire(s.dataEnd);
+  else
+    s.chains.retire(s.dataEnd);
 
   result.compressedSize = s.bits.bytesProduced();
   result.bytesRead = s.bytesRead;

@@ -3,13 +3,18 @@
 // Both finders index positions of one input buffer (level_deflate.cpp owns
 // it) by a hash of the bytes there and hand back, for a position, the
 // longest earlier match within the deflate window. Positions are offsets
-// into that buffer (int32). When the buffer slides its contents down by S
-// bytes, slide(S) subtracts S from every stored position; positions that
-// fall below the buffer become kNil. A stored position more than
-// kMaxDistance behind the current one is ignored, so stale entries (of an
-// earlier call, or overwritten chain links) never yield a match: the
-// finders need no clearing between inputs as long as a new input starts at
-// least kMaxDistance past the previous one's end.
+// into that buffer (int32); a finder stores them numbered from its origin
+// (offset + origin), so that
+//  - when the buffer slides its contents down by S bytes, slide(S) only
+//    adds S to the origin, and
+//  - after an input, retire(end) moves the origin a window past the
+//    input's end: the next input, which starts at offset 0 again, sees
+//    every earlier entry more than kMaxDistance behind it.
+// A stored position more than kMaxDistance behind the current one is
+// ignored, so stale entries (of an earlier input, or overwritten chain
+// links) never yield a match: the finders need no clearing between inputs,
+// only once in every 512 MB of input, when the origin reaches kOriginLimit.
+// Each input therefore uses the front of the buffer, which stays in cache.
 //
 // BucketFinder (level 1): a table of hash buckets, each holding the
 // kBucketWays most recent positions with that 4-byte hash; a lookup checks
@@ -47,8 +52,11 @@ constexpr int32_t kWindowMask = kWindowSize - 1;  // position -> prev slot
 // link that old may already be overwritten by the current position.
 constexpr int32_t kMaxDistance = kWindowSize - 1;
 constexpr int32_t kNil = -(1 << 30);  // no position (far below any window)
-constexpr unsigned kMinMatch = 3;     // shortest deflate match
-constexpr unsigned kMaxMatch = 258;   // longest deflate match
+// Highest origin; past it the tables are cleared and numbering starts over
+// (stored values stay under 2^30, offsets from them over -2^31).
+constexpr int32_t kOriginLimit = 1 << 29;
+constexpr unsigned kMinMatch = 3;    // shortest deflate match
+constexpr unsigned kMaxMatch = 258;  // longest deflate match
 
 inline uint32_t load32(const uint8_t* p) {
   uint32_t v;
@@ -81,11 +89,6 @@ inline uint32_t hashOf(uint32_t v) {
   return (v * 0x9E3779B1u) >> (32 - bits);
 }
 
-// Subtracts s from every position, saturating at kNil.
-inline void slidePositions(int32_t* positions, size_t count, int32_t s) {
-  for (size_t i = 0; i < count; ++i) positions[i] = std::max(positions[i] - s, kNil);
-}
-
 // A match: its length (0 when none) and distance.
 struct Match {
   unsigned length = 0;
@@ -97,8 +100,16 @@ class BucketFinder {
   static constexpr unsigned kHashBits = 15;
   static constexpr unsigned kBucketWays = 2;
 
-  void reset() { std::fill(&table_[0][0], &table_[0][0] + kBuckets * kBucketWays, kNil); }
-  void slide(int32_t s) { slidePositions(&table_[0][0], kBuckets * kBucketWays, s); }
+  void reset() {
+    std::fill(&table_[0][0], &table_[0][0] + kBuckets * kBucketWays, kNil);
+    origin_ = 0;
+  }
+  void slide(int32_t s) { origin_ += s; }
+  // After an input that ended at offset end.
+  void retire(int32_t end) {
+    origin_ += end + kWindowSize;
+    if (origin_ > kOriginLimit) reset();
+  }
 
   // The longest match at pos (longer than 3 only), pos inserted.
   Match find(const uint8_t* base, int32_t pos, unsigned maxLen) {
@@ -108,13 +119,13 @@ class BucketFinder {
     const int32_t minPos = pos - kMaxDistance;
     Match best;
     for (unsigned w = 0; w < kBucketWays; ++w) {
-      const int32_t cand = bucket[w];
+      const int32_t cand = bucket[w] - origin_;
       if (cand < minPos || load32(base + cand) != seq) continue;
       const unsigned len = 4 + matchLength(base + cand + 4, cur + 4, maxLen - 4);
       if (len > best.length) best = {len, static_cast<unsigned>(pos - cand)};
     }
     for (unsigned w = kBucketWays - 1; w > 0; --w) bucket[w] = bucket[w - 1];
-    bucket[0] = pos;
+    bucket[0] = pos + origin_;
     return best;
   }
   // Inserts the count positions from pos on (each with 4 input bytes).
@@ -122,13 +133,14 @@ class BucketFinder {
     for (int32_t p = pos; p < pos + static_cast<int32_t>(count); ++p) {
       int32_t* bucket = table_[hashOf<kHashBits>(load32(base + p))];
       for (unsigned w = kBucketWays - 1; w > 0; --w) bucket[w] = bucket[w - 1];
-      bucket[0] = p;
+      bucket[0] = p + origin_;
     }
   }
 
  private:
   static constexpr size_t kBuckets = size_t{1} << kHashBits;
   int32_t table_[kBuckets][kBucketWays];  // the latest positions of each hash, newest first
+  int32_t origin_ = 0;                    // stored value of offset 0
 };
 
 class ChainFinder {
@@ -140,11 +152,13 @@ class ChainFinder {
     head4_.fill(kNil);
     head3_.fill(kNil);
     prev_.fill(0);
+    origin_ = 0;
   }
-  // The links are distances, which a slide leaves as they are.
-  void slide(int32_t s) {
-    slidePositions(head4_.data(), head4_.size(), s);
-    slidePositions(head3_.data(), head3_.size(), s);
+  void slide(int32_t s) { origin_ += s; }
+  // After an input that ended at offset end.
+  void retire(int32_t end) {
+    origin_ += end + kWindowSize;
+    if (origin_ > kOriginLimit) reset();
   }
 
   // Inserts pos and returns the longest match there that is longer than
@@ -159,11 +173,11 @@ class ChainFinder {
     unsigned bestLen = shorter;
 
     const uint32_t h3 = hashOf<kHash3Bits>(seq << 8);
-    const int32_t cand3 = head3_[h3];
-    head3_[h3] = pos;
+    const int32_t cand3 = head3_[h3] - origin_;
+    head3_[h3] = pos + origin_;
     const uint32_t h4 = hashOf<kHash4Bits>(seq);
-    int32_t cand = head4_[h4];
-    head4_[h4] = pos;
+    int32_t cand = head4_[h4] - origin_;
+    head4_[h4] = pos + origin_;
     prev_[pos & kWindowMask] = link(pos, cand);
 
     if (bestLen >= maxLen) return best;
@@ -203,10 +217,11 @@ class ChainFinder {
   void insert(const uint8_t* base, int32_t pos, unsigned count) {
     for (int32_t p = pos; p < pos + static_cast<int32_t>(count); ++p) {
       const uint32_t seq = load32(base + p);
-      head3_[hashOf<kHash3Bits>(seq << 8)] = p;
+      const int32_t stored = p + origin_;
+      head3_[hashOf<kHash3Bits>(seq << 8)] = stored;
       const uint32_t h4 = hashOf<kHash4Bits>(seq);
-      prev_[p & kWindowMask] = link(p, head4_[h4]);
-      head4_[h4] = p;
+      prev_[p & kWindowMask] = link(stored, head4_[h4]);
+      head4_[h4] = stored;
     }
   }
 
@@ -221,6 +236,7 @@ class ChainFinder {
   std::array<int32_t, size_t{1} << kHash4Bits> head4_;  // latest position of each 4-byte hash
   std::array<int32_t, size_t{1} << kHash3Bits> head3_;  // latest position of each 3-byte hash
   std::array<uint16_t, kWindowSize> prev_;  // distance back to the previous position with the same 4-byte hash
+  int32_t origin_ = 0;                      // stored value of offset 0
 };
 
 }  // namespace vz::engine::level
