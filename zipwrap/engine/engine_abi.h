@@ -105,7 +105,9 @@ struct ZwFileRecord {
   uint16_t dosDate;       // 22  DOS date
   int32_t valueC;         // 24  Unix mode (type and permission bits) when the entry
                           //     carries one, else -1
-  uint8_t byteA;          // 28  compression method (low 8 bits; 0 store, 8 deflate, ...)
+  uint8_t byteA;          // 28  compression method (low 8 bits; 0 store, 8 deflate, ...);
+                          //     an AES entry (stored as 99) gives the method under the
+                          //     encryption, its 0x9901 field's, with flagA set
   uint8_t percentDone;    // 29  0..100: progress of the entry's work (listing: 100)
   uint8_t byteB;          // 30  space saved, percent (0..100; 0 when it grew)
   uint8_t flagA;          // 31  non-zero: the entry is encrypted

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 
 #include "control/engine/decode/decode_entry.h"
 #include "control/engine/decode/decode_entry_flat.h"
@@ -125,6 +126,65 @@ class StreamOutput final : public engine::DecodeOutput {
   int error_ = 0;               // errno of the failed write
 };
 
+// What one job's decoder reads, and the checks its entry takes after it:
+// the plain or traditionally decrypted bytes (an input of its own), or an
+// AES entry's opened source, with the method of its 0x9901 field, its code
+// to authenticate and the CRC-32 only for AE-1.
+class JobReader {
+ public:
+  explicit JobReader(const DecodeJob& job) : aes_(job.aes ? job.aes->state() : nullptr) {
+    if (!aes_) own_.emplace(job.data, job.keys);
+    method_ = job.aes ? job.aes->info().method : job.entry->header.method;
+    checkCrc_ = !job.aes || aesEntryHasCrc(job.aes->info());
+  }
+  engine::DecodeInput& input();
+  // The stored bytes taken so far, for the progress.
+  const SpanInput& raw() const;
+  int method() const { return method_; }
+  bool checkCrc() const { return checkCrc_; }
+  // After decoding: whether the authentication code matches (true without AES).
+  bool authenticate();
+
+ private:
+  std::optional<SpanInput> own_;  // the input when the entry is not AES
+  AesEntrySource::State* aes_;    // the AES entry's opened source, or null
+  int method_ = 0;                // the method the data is decoded with
+  bool checkCrc_ = true;          // whether the CRC-32 is compared
+};
+
+}  // namespace
+
+// An AES source's inputs: the stored bytes, and their decryption over them.
+struct AesEntrySource::State {
+  State(std::span<const uint8_t> stored, uint8_t strength) : raw(stored, nullptr), input(raw, strength) {}
+  SpanInput raw;          // salt, verifier, encrypted data and code, as stored
+  AesDecryptInput input;  // the decrypted data read from raw
+};
+
+AesEntrySource::AesEntrySource(std::span<const uint8_t> stored, const AesEntryInfo& info)
+    : stored_(stored), info_(info) {}
+AesEntrySource::~AesEntrySource() = default;
+
+AesOpenStatus AesEntrySource::open(std::string_view password) {
+  state_.reset();
+  std::unique_ptr<State> s(new (std::nothrow) State(stored_, info_.strength));
+  if (!s) return AesOpenStatus::NoMemory;
+  const AesOpenStatus status = s->input.open(password);
+  if (status == AesOpenStatus::Ok) state_ = std::move(s);
+  return status;
+}
+
+namespace {
+
+engine::DecodeInput& JobReader::input() {
+  if (aes_) return aes_->input;
+  return *own_;
+}
+
+const SpanInput& JobReader::raw() const { return aes_ ? aes_->raw : *own_; }
+
+bool JobReader::authenticate() { return !aes_ || aes_->input.authenticate(); }
+
 engine::DecodeHooks hooksFor(const DecodeJob& job, const SpanInput& input, uint8_t& last) {
   engine::DecodeHooks hooks;
   if (job.progress) {
@@ -141,7 +201,8 @@ engine::DecodeHooks hooksFor(const DecodeJob& job, const SpanInput& input, uint8
   return hooks;
 }
 
-EntryVerdict verdictOf(DecodeStatus status, uint64_t produced, uint32_t crc, const ReaderEntry& e, bool sinkFailed) {
+// The verdict of the decoder's status and the size it produced.
+EntryVerdict verdictOf(DecodeStatus status, uint64_t produced, const ReaderEntry& e, bool sinkFailed) {
   switch (status) {
     case DecodeStatus::Ok:
       break;
@@ -156,46 +217,59 @@ EntryVerdict verdictOf(DecodeStatus status, uint64_t produced, uint32_t crc, con
     default:
       return EntryVerdict::CorruptData;
   }
-  if (produced != e.uncompressedSize) return EntryVerdict::CorruptData;
-  return crc == e.header.crc32 ? EntryVerdict::Ok : EntryVerdict::CrcError;
+  return produced == e.uncompressedSize ? EntryVerdict::Ok : EntryVerdict::CorruptData;
 }
+
+// The checks after a good decode: the authentication code, then the CRC-32.
+EntryVerdict checkedVerdict(EntryVerdict v, JobReader& reader, uint32_t crc, const ReaderEntry& e) {
+  if (v != EntryVerdict::Ok) return v;
+  if (!reader.authenticate()) return EntryVerdict::CorruptData;
+  if (reader.checkCrc() && crc != e.header.crc32) return EntryVerdict::CrcError;
+  return EntryVerdict::Ok;
+}
+
+// The method a job is decoded with.
+int methodOf(const DecodeJob& job) { return job.aes ? job.aes->info().method : job.entry->header.method; }
 
 // Whether the flat path may take the entry.
 bool flatFits(const DecodeJob& job) {
   const ReaderEntry& e = *job.entry;
-  return engine::isDecodableMethod(e.header.method) && !isModernMethod(e.header.method) && e.uncompressedSize > 0 &&
+  const int method = methodOf(job);
+  return engine::isDecodableMethod(method) && !isModernMethod(method) && e.uncompressedSize > 0 &&
          e.uncompressedSize <= job.data.size() * kMaxExpansion + kExpansionSlack;
 }
 
 EntryVerdict decodeFlat(const DecodeJob& job, uint8_t* out) {
   const ReaderEntry& e = *job.entry;
-  SpanInput input(job.data, job.keys);
+  JobReader reader(job);
   uint8_t last = 0;
-  const engine::DecodeHooks hooks = hooksFor(job, input, last);
+  const engine::DecodeHooks hooks = hooksFor(job, reader.raw(), last);
   size_t produced = 0;
   const size_t size = static_cast<size_t>(e.uncompressedSize);
   const DecodeStatus s =
-      engine::decodeEntryToBuffer(e.header.method, e.header.flags, input, out, size, produced, &hooks);
-  const uint32_t crc = s == DecodeStatus::Ok && produced == size ? engine::crc32Update(0, out, size) : 0;
-  return verdictOf(s, produced, crc, e, false);
+      engine::decodeEntryToBuffer(reader.method(), e.header.flags, reader.input(), out, size, produced, &hooks);
+  const EntryVerdict v = verdictOf(s, produced, e, false);
+  const uint32_t crc = v == EntryVerdict::Ok && reader.checkCrc() ? engine::crc32Update(0, out, size) : 0;
+  return checkedVerdict(v, reader, crc, e);
 }
 
 EntryVerdict decodeStream(const DecodeJob& job, StreamOutput& output) {
   const ReaderEntry& e = *job.entry;
-  SpanInput input(job.data, job.keys);
+  JobReader reader(job);
   uint8_t last = 0;
-  const engine::DecodeHooks hooks = hooksFor(job, input, last);
+  const engine::DecodeHooks hooks = hooksFor(job, reader.raw(), last);
   output.setLimit(e.uncompressedSize);
+  const int method = reader.method();
   DecodeStatus s;
-  if (isModernMethod(e.header.method)) {
-    s = decodeModernMethod(e.header.method, e.header.flags, e.uncompressedSize, input, output, &hooks);
-  } else if (engine::isDecodableMethod(e.header.method)) {
-    s = engine::decodeEntryData(e.header.method, e.header.flags, e.uncompressedSize, input, output, &hooks);
+  if (isModernMethod(method)) {
+    s = decodeModernMethod(method, e.header.flags, e.uncompressedSize, reader.input(), output, &hooks);
+  } else if (engine::isDecodableMethod(method)) {
+    s = engine::decodeEntryData(method, e.header.flags, e.uncompressedSize, reader.input(), output, &hooks);
   } else {
     return EntryVerdict::UnknownMethod;
   }
   if (s == DecodeStatus::Ok && !output.finish()) return EntryVerdict::WriteFailed;
-  return verdictOf(s, output.total(), output.crc(), e, output.sinkFailed());
+  return checkedVerdict(verdictOf(s, output.total(), e, output.sinkFailed()), reader, output.crc(), e);
 }
 
 }  // namespace

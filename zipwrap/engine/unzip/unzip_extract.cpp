@@ -29,6 +29,13 @@
 // that always answers with the same wrong password cannot keep the run
 // going forever.
 //
+// AES entries (method 99) go through the same questions; the candidate is
+// tried on the entry's salt and verifier (reader_decode.h AesEntrySource),
+// which tell a wrong password before any output is made, so the file is
+// only created once the password fits. Data that then fails its
+// authentication code is damaged (reason 6) rather than a sign of a wrong
+// password: the verifier has already spoken for the password.
+//
 // Results: the worst condition of the run (engine_results.h): 200 when an
 // entry failed its CRC or data check, 40 when entries were skipped, 30 when
 // a name was made safe or a link not made, 140 when -f / -u found every
@@ -148,7 +155,10 @@ class ReaderRun {
   OpResult run();
 
  private:
-  using Attempt = std::function<EntryVerdict(std::span<const uint8_t> data, const engine::ZipKeys* keys)>;
+  // Decodes the entry from data with keys (traditional encryption) or from
+  // an opened AES source; both null: not encrypted.
+  using Attempt =
+      std::function<EntryVerdict(std::span<const uint8_t> data, const engine::ZipKeys* keys, AesEntrySource* aes)>;
   struct Unlocked {
     bool skipped = false;  // no good password: reason 5
     EntryVerdict verdict = EntryVerdict::Ok;
@@ -162,12 +172,17 @@ class ReaderRun {
   // the entry is not to be written (already reported).
   bool decideTarget(const ReaderEntry& e, const EntryTimes& times, SafeName& name, int& folderFd);
   // Runs attempt with the right keys (or none); stopped_ set when the host stopped.
-  Unlocked unlockAndRun(const ReaderEntry& e, std::span<const uint8_t> bytes, const Attempt& attempt);
+  Unlocked unlockAndRun(const ReaderEntry& e, const EntryData& data, const Attempt& attempt);
+  // The password loop: the remembered password, argv[0], then the host;
+  // tryOne gives no verdict when the candidate is wrong.
+  Unlocked askPasswords(const ReaderEntry& e,
+                        const std::function<std::optional<EntryVerdict>(const std::string&)>& tryOne);
   // Reports a verdict other than Ok.
   void report(const ReaderEntry& e, EntryVerdict v, int error);
   void skip(const std::string& name, SkipReason reason);
   void note(uint16_t code) { result_ = worseResult(result_, code); }
-  DecodeJob jobFor(const ReaderEntry& e, std::span<const uint8_t> data, const engine::ZipKeys* keys);
+  DecodeJob jobFor(const ReaderEntry& e, std::span<const uint8_t> data, const engine::ZipKeys* keys,
+                   AesEntrySource* aes);
   mode_t fileModeOf(const ReaderEntry& e) const;
   void finishTree();
 
@@ -260,11 +275,13 @@ void ReaderRun::report(const ReaderEntry& e, EntryVerdict v, int error) {
   }
 }
 
-DecodeJob ReaderRun::jobFor(const ReaderEntry& e, std::span<const uint8_t> data, const engine::ZipKeys* keys) {
+DecodeJob ReaderRun::jobFor(const ReaderEntry& e, std::span<const uint8_t> data, const engine::ZipKeys* keys,
+                            AesEntrySource* aes) {
   DecodeJob job;
   job.entry = &e;
   job.data = data;
   job.keys = keys;
+  job.aes = aes;
   job.cancelled = [this] { return host_.stopped(); };
   if (!testing_) {
     job.progress = [this, &e](uint8_t pct) {
@@ -292,7 +309,11 @@ void ReaderRun::processEntry(const ReaderEntry& e) {
     }
     return;
   }
-  if (!canDecodeMethod(e.header.method)) {
+  // An AES entry is decoded with the method of its 0x9901 field; without a
+  // readable one its method is unknown.
+  AesEntryInfo aes;
+  const bool aesOk = e.header.method == kAesMethod && aesInfoOf(e, data.localExtra, aes);
+  if (aesOk ? !canDecodeMethod(aes.method) : !canDecodeMethod(e.header.method)) {
     skip(e.name, kSkipUnknownMethod);
     return;
   }
@@ -303,20 +324,43 @@ void ReaderRun::processEntry(const ReaderEntry& e) {
   }
 }
 
-ReaderRun::Unlocked ReaderRun::unlockAndRun(const ReaderEntry& e, std::span<const uint8_t> bytes,
-                                            const Attempt& attempt) {
-  Unlocked out;
-  // Method 99 carries its own encryption, which its decoder undoes.
-  if (!e.encrypted() || e.header.method == 99) {
-    out.verdict = attempt(bytes, nullptr);
-    return out;
+ReaderRun::Unlocked ReaderRun::unlockAndRun(const ReaderEntry& e, const EntryData& data, const Attempt& attempt) {
+  const std::span<const uint8_t> bytes = data.bytes;
+  if (e.header.method == kAesMethod) {
+    AesEntryInfo info;
+    if (!aesInfoOf(e, data.localExtra, info)) return {false, EntryVerdict::UnknownMethod};
+    AesEntrySource source(bytes, info);
+    return askPasswords(e, [&](const std::string& candidate) -> std::optional<EntryVerdict> {
+      switch (source.open(candidate)) {
+        case AesOpenStatus::Ok:
+          return attempt(bytes, nullptr, &source);
+        case AesOpenStatus::WrongPassword:
+          return std::nullopt;
+        case AesOpenStatus::BadData:
+          return EntryVerdict::CorruptData;
+        case AesOpenStatus::NoMemory:
+          break;
+      }
+      return EntryVerdict::NoMemory;
+    });
   }
-  if (bytes.size() < engine::kEncryptionHeaderSize) {
-    out.verdict = EntryVerdict::CorruptData;
-    return out;
-  }
+  if (!e.encrypted()) return {false, attempt(bytes, nullptr, nullptr)};
+  if (bytes.size() < engine::kEncryptionHeaderSize) return {false, EntryVerdict::CorruptData};
   const uint8_t* header = bytes.data();
-  const std::span<const uint8_t> data = bytes.subspan(engine::kEncryptionHeaderSize);
+  const std::span<const uint8_t> encrypted = bytes.subspan(engine::kEncryptionHeaderSize);
+  return askPasswords(e, [&](const std::string& candidate) -> std::optional<EntryVerdict> {
+    engine::ZipKeys keys;
+    if (!engine::tryPassword(candidate, header, e.header.crc32, e.header.time, &keys)) return std::nullopt;
+    const EntryVerdict v = attempt(encrypted, &keys, nullptr);
+    // Data failing its checks behind a passing check byte: a wrong password.
+    if (v == EntryVerdict::CrcError || v == EntryVerdict::CorruptData) return std::nullopt;
+    return v;
+  });
+}
+
+ReaderRun::Unlocked ReaderRun::askPasswords(
+    const ReaderEntry& e, const std::function<std::optional<EntryVerdict>(const std::string&)>& tryOne) {
+  Unlocked out;
   std::vector<std::string> failed;
   auto hasFailed = [&](const std::string& p) { return std::find(failed.begin(), failed.end(), p) != failed.end(); };
   std::vector<std::string> queue;
@@ -343,16 +387,12 @@ ReaderRun::Unlocked ReaderRun::unlockAndRun(const ReaderEntry& e, std::span<cons
       if (hasFailed(candidate)) break;  // the same wrong password again
     }
     if (hasFailed(candidate)) continue;
-    engine::ZipKeys keys;
-    if (!engine::tryPassword(candidate, header, e.header.crc32, e.header.time, &keys)) {
+    const std::optional<EntryVerdict> v = tryOne(candidate);
+    if (!v) {
       failed.push_back(candidate);
       continue;
     }
-    out.verdict = attempt(data, &keys);
-    if (out.verdict == EntryVerdict::CrcError || out.verdict == EntryVerdict::CorruptData) {
-      failed.push_back(candidate);  // the check bytes passed by chance: a wrong password
-      continue;
-    }
+    out.verdict = *v;
     if (out.verdict == EntryVerdict::Ok) goodPassword_ = candidate;
     return out;
   }
@@ -361,9 +401,10 @@ ReaderRun::Unlocked ReaderRun::unlockAndRun(const ReaderEntry& e, std::span<cons
 }
 
 void ReaderRun::testEntry(const ReaderEntry& e, const EntryData& data) {
-  const Unlocked u = unlockAndRun(e, data.bytes, [&](std::span<const uint8_t> bytes, const engine::ZipKeys* keys) {
-    return decodeAndCheck(jobFor(e, bytes, keys), scratch_);
-  });
+  const Unlocked u =
+      unlockAndRun(e, data, [&](std::span<const uint8_t> bytes, const engine::ZipKeys* keys, AesEntrySource* aes) {
+        return decodeAndCheck(jobFor(e, bytes, keys, aes), scratch_);
+      });
   if (host_.stopped()) return;
   if (u.skipped) {
     skip(e.name, kSkipBadPassword);
@@ -474,9 +515,10 @@ void ReaderRun::extractEntry(const ReaderEntry& e, const EntryData& data) {
 
   if (e.isSymlink()) {
     std::string target;
-    const Unlocked u = unlockAndRun(e, data.bytes, [&](std::span<const uint8_t> bytes, const engine::ZipKeys* keys) {
-      return decodeToString(jobFor(e, bytes, keys), kMaxLinkTarget, target);
-    });
+    const Unlocked u =
+        unlockAndRun(e, data, [&](std::span<const uint8_t> bytes, const engine::ZipKeys* keys, AesEntrySource* aes) {
+          return decodeToString(jobFor(e, bytes, keys, aes), kMaxLinkTarget, target);
+        });
     if (host_.stopped()) return;
     if (u.skipped) return skip(e.name, kSkipBadPassword);
     if (u.verdict != EntryVerdict::Ok) return report(e, u.verdict, 0);
@@ -488,26 +530,27 @@ void ReaderRun::extractEntry(const ReaderEntry& e, const EntryData& data) {
   } else {
     int error = 0;
     const mode_t mode = fileModeOf(e);
-    const Unlocked u = unlockAndRun(e, data.bytes, [&](std::span<const uint8_t> bytes, const engine::ZipKeys* keys) {
-      std::string temp;
-      const int fd = createTemporary(folderFd, name.leaf, temp);
-      if (fd < 0) {
-        error = errno;
-        return EntryVerdict::WriteFailed;
-      }
-      EntryVerdict v = decodeIntoFile(jobFor(e, bytes, keys), fd, scratch_, error);
-      if (v == EntryVerdict::Ok) {
-        ::fchmod(fd, mode);
-        setTimes(fd, times);
-        if (::renameat(folderFd, temp.c_str(), folderFd, name.leaf.c_str()) != 0) {
-          error = errno;
-          v = EntryVerdict::WriteFailed;
-        }
-      }
-      ::close(fd);
-      if (v != EntryVerdict::Ok) ::unlinkat(folderFd, temp.c_str(), 0);
-      return v;
-    });
+    const Unlocked u =
+        unlockAndRun(e, data, [&](std::span<const uint8_t> bytes, const engine::ZipKeys* keys, AesEntrySource* aes) {
+          std::string temp;
+          const int fd = createTemporary(folderFd, name.leaf, temp);
+          if (fd < 0) {
+            error = errno;
+            return EntryVerdict::WriteFailed;
+          }
+          EntryVerdict v = decodeIntoFile(jobFor(e, bytes, keys, aes), fd, scratch_, error);
+          if (v == EntryVerdict::Ok) {
+            ::fchmod(fd, mode);
+            setTimes(fd, times);
+            if (::renameat(folderFd, temp.c_str(), folderFd, name.leaf.c_str()) != 0) {
+              error = errno;
+              v = EntryVerdict::WriteFailed;
+            }
+          }
+          ::close(fd);
+          if (v != EntryVerdict::Ok) ::unlinkat(folderFd, temp.c_str(), 0);
+          return v;
+        });
     if (host_.stopped()) return;
     if (u.skipped) return skip(e.name, kSkipBadPassword);
     if (u.verdict != EntryVerdict::Ok) return report(e, u.verdict, error);
