@@ -197,6 +197,7 @@ bool LevelDeflater::State::parse(Finder& finder, const LevelParams& lp, int32_t 
     ++distFreq[deflate::distanceCode(m.distance - 1)];
   };
   const auto usable = [&](const Match& m) {
+    if constexpr (std::is_same_v<Finder, level::BucketFinder>) return m.length != 0;  // 4 or more
     return m.length > level::kMinMatch || (m.length == level::kMinMatch && m.distance <= lp.far3);
   };
   const auto maxLenAt = [&](int32_t at) {

@@ -98,7 +98,7 @@ struct Match {
 class BucketFinder {
  public:
   static constexpr unsigned kHashBits = 15;
-  static constexpr unsigned kBucketWays = 2;
+  static constexpr unsigned kBucketWays = 2;  // find() is written for two
 
   void reset() {
     std::fill(&table_[0][0], &table_[0][0] + kBuckets * kBucketWays, kNil);
@@ -111,29 +111,35 @@ class BucketFinder {
     if (origin_ > kOriginLimit) reset();
   }
 
-  // The longest match at pos (longer than 3 only), pos inserted.
+  // The longest match at pos (longer than 3 only; its distance is
+  // meaningless when its length is 0), pos inserted.
   Match find(const uint8_t* base, int32_t pos, unsigned maxLen) {
     const uint8_t* cur = base + pos;
     const uint32_t seq = load32(cur);
     int32_t* bucket = table_[hashOf<kHashBits>(seq)];
+    const int32_t origin = origin_;  // a local: the table's stores could alias the member
+    const int32_t newer = bucket[0] - origin;
+    const int32_t older = bucket[1] - origin;
+    bucket[1] = bucket[0];
+    bucket[0] = pos + origin;
     const int32_t minPos = pos - kMaxDistance;
-    Match best;
-    for (unsigned w = 0; w < kBucketWays; ++w) {
-      const int32_t cand = bucket[w] - origin_;
-      if (cand < minPos || load32(base + cand) != seq) continue;
-      const unsigned len = 4 + matchLength(base + cand + 4, cur + 4, maxLen - 4);
-      if (len > best.length) best = {len, static_cast<unsigned>(pos - cand)};
-    }
-    for (unsigned w = kBucketWays - 1; w > 0; --w) bucket[w] = bucket[w - 1];
-    bucket[0] = pos + origin_;
-    return best;
+    unsigned newerLen = 0;
+    unsigned olderLen = 0;
+    if (newer >= minPos && load32(base + newer) == seq)
+      newerLen = 4 + matchLength(base + newer + 4, cur + 4, maxLen - 4);
+    if (older >= minPos && load32(base + older) == seq)
+      olderLen = 4 + matchLength(base + older + 4, cur + 4, maxLen - 4);
+    // The longer; the newer (nearer) one on a tie.
+    if (olderLen > newerLen) return {olderLen, static_cast<unsigned>(pos - older)};
+    return {newerLen, static_cast<unsigned>(pos - newer)};
   }
   // Inserts the count positions from pos on (each with 4 input bytes).
   void insert(const uint8_t* base, int32_t pos, unsigned count) {
+    const int32_t origin = origin_;
     for (int32_t p = pos; p < pos + static_cast<int32_t>(count); ++p) {
       int32_t* bucket = table_[hashOf<kHashBits>(load32(base + p))];
       for (unsigned w = kBucketWays - 1; w > 0; --w) bucket[w] = bucket[w - 1];
-      bucket[0] = p + origin_;
+      bucket[0] = p + origin;
     }
   }
 
@@ -172,12 +178,13 @@ class ChainFinder {
     Match best;
     unsigned bestLen = shorter;
 
+    const int32_t origin = origin_;  // a local: the tables' stores could alias the member
     const uint32_t h3 = hashOf<kHash3Bits>(seq << 8);
-    const int32_t cand3 = head3_[h3] - origin_;
-    head3_[h3] = pos + origin_;
     const uint32_t h4 = hashOf<kHash4Bits>(seq);
-    int32_t cand = head4_[h4] - origin_;
-    head4_[h4] = pos + origin_;
+    const int32_t cand3 = head3_[h3] - origin;
+    int32_t cand = head4_[h4] - origin;
+    head3_[h3] = pos + origin;
+    head4_[h4] = pos + origin;
     prev_[pos & kWindowMask] = link(pos, cand);
 
     if (bestLen >= maxLen) return best;
@@ -215,9 +222,10 @@ class ChainFinder {
 
   // Inserts the count positions from pos on (each with 4 input bytes).
   void insert(const uint8_t* base, int32_t pos, unsigned count) {
+    const int32_t origin = origin_;
     for (int32_t p = pos; p < pos + static_cast<int32_t>(count); ++p) {
       const uint32_t seq = load32(base + p);
-      const int32_t stored = p + origin_;
+      const int32_t stored = p + origin;
       head3_[hashOf<kHash3Bits>(seq << 8)] = stored;
       const uint32_t h4 = hashOf<kHash4Bits>(seq);
       prev_[p & kWindowMask] = link(stored, head4_[h4]);
