@@ -28,6 +28,9 @@ std::string helpText() {
       "  c    print the archive comment; with -z TEXT or --comment-file FILE\n"
       "       write it (at most 255 characters; an empty text removes it)\n"
       "\n"
+      "l and x also take the other kinds the readers know (ARC, ARJ, BH, CAB, GZip,\n"
+      "HA, LHA, PAK, RAR, TAR, Z, ZOO, and programs carrying one), told by content.\n"
+      "\n"
       "Options (anywhere after the command; \"--\" ends them; short ones group, \"-rj9\"):\n";
   for (const std::string& line : optionHelpLines()) t += line + "\n";
   t += "  -h, --help              this text\n"

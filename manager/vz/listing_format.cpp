@@ -15,17 +15,24 @@ std::string listingHeader() {
 }
 
 std::string listingLine(const zipwrap::TZwFileStats& e) {
-  char buf[80];
-  const zipwrap::TZwDateTime& t = e.DateTime;
-  std::snprintf(buf, sizeof buf, "%10u %10u %4u%% %04d-%02d-%02d %02d:%02d ", e.Size, e.ValueA,
-                savedPercent(e.Size, e.ValueA), t.year, t.month, t.day, t.hour, t.minute);
-  return buf + e.FileName + (e.FlagA ? " *" : "") + "\n";
+  return listingLine(e.Size, e.ValueA, e.DateTime, e.FileName, e.FlagA);
 }
 
-void ListingTotals::add(const zipwrap::TZwFileStats& e) {
+std::string listingLine(uint64_t size, uint64_t packed, const vz::LocalTime& t, const std::string& name,
+                        bool encrypted) {
+  char buf[96];
+  std::snprintf(buf, sizeof buf, "%10llu %10llu %4u%% %04d-%02d-%02d %02d:%02d ", static_cast<unsigned long long>(size),
+                static_cast<unsigned long long>(packed), savedPercent(size, packed), t.year, t.month, t.day, t.hour,
+                t.minute);
+  return buf + name + (encrypted ? " *" : "") + "\n";
+}
+
+void ListingTotals::add(const zipwrap::TZwFileStats& e) { add(e.Size, e.ValueA); }
+
+void ListingTotals::add(uint64_t size, uint64_t packed) {
   ++entries_;
-  size_ += e.Size;
-  packed_ += e.ValueA;
+  size_ += size;
+  packed_ += packed;
 }
 
 std::string ListingTotals::text() const {

@@ -25,11 +25,15 @@ unsigned savedPercent(uint64_t size, uint64_t packed);
 
 std::string listingHeader();                                  // the two header lines, each ending in "\n"
 std::string listingLine(const zipwrap::TZwFileStats& entry);  // with "\n"
+// The same line from plain values (the multi-format readers' entries).
+std::string listingLine(uint64_t size, uint64_t packed, const vz::LocalTime& stamp, const std::string& name,
+                        bool encrypted);
 
 // Sums the listed entries and formats the totals.
 class ListingTotals {
  public:
   void add(const zipwrap::TZwFileStats& entry);
+  void add(uint64_t size, uint64_t packed);
   uint32_t entries() const { return entries_; }
   std::string text() const;  // the two closing lines, each ending in "\n"
 

@@ -8,6 +8,7 @@
 #include "manager/vz/help.h"
 #include "manager/vz/interrupt.h"
 #include "manager/vz/progress_line.h"
+#include "manager/vz/reader_commands.h"
 #include "manager/vz/wrapper_events.h"
 #include "manager/vz/wrapper_setup.h"
 #include "zipwrap/engine/engine_results.h"
@@ -181,6 +182,11 @@ int runVz(const std::vector<std::string>& args, std::ostream& out, std::ostream&
     err << "vz: " << dialogError << '\n';
     return kExitError;
   }
+
+  // An archive of another kind than ZIP is listed and extracted by the
+  // readers; ZIP archives go through the wrapper.
+  if (const readers::TArcType kind = readerArchiveType(line); kind != readers::atNA)
+    return runWithReaders(line, kind, out, err);
 
   TZipWrapper w;
   configureAsManager(w);
