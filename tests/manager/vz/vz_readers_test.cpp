@@ -2,11 +2,12 @@
 // readers serve lists in vz's columns exactly the entries TArcLister walks
 // (sizes, packed sizes, stamps, names with control characters replaced);
 // FILES and -x select among them; ZIP archives and unknown files stay with
-// the wrapper; extraction of a kind without an extractor says so and ends
-// with status 2.
+// the wrapper; TAR and gzip archives extract through their extractors, and
+// a kind without an extractor says so and ends with status 2.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -125,6 +126,21 @@ TEST(VzReaders, SelectionAndControlCharactersInNames) {
   r = vz({"l", dir.file("arch.tar"), "nothing*"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "vz: no file or entry matched.\n");
+
+  // Extraction through the TAR and gzip extractors, with the same selection.
+  r = vz({"x", dir.file("arch.tar"), "docs/*.*", "-x", "*.log", "-d", dir.file("out")});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(vz::test::readFile(dir.file("out/docs/a.txt")), std::vector<uint8_t>({'a', 'l', 'p', 'h', 'a'}));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out/docs/b.log")));
+  r = vz({"x", dir.file("arch.bin"), "-d", dir.file("gz")});
+  EXPECT_EQ(r.status, 0) << r.err;
+  // python3 stores the archive's own name in the gzip header.
+  EXPECT_EQ(vz::test::readFile(dir.file("gz/arch.bin")), vz::test::readFile(dir.file("arch.tar")));
+  r = vz({"x", dir.file("arch.tar"), "-d", dir.file("out"), "-o"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(vz::test::readFile(dir.file("out/docs/b.log")).size(), 200u);
+  r = vz({"x", dir.file("arch.tar"), "-d", dir.file("out"), "-n"});
+  EXPECT_EQ(r.status, 1) << "every file there, kept";
 }
 
 TEST(VzReaders, ExtractionWithoutAnExtractorSaysSo) {
