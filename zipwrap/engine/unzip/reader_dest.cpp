@@ -76,14 +76,18 @@ std::string joinedName(const SafeName& name) {
 }
 
 DestinationTree::~DestinationTree() {
-  closeCached();
+  closeFrom(0);
   if (rootFd_ >= 0) ::close(rootFd_);
 }
 
-void DestinationTree::closeCached() {
-  if (cachedFd_ >= 0) ::close(cachedFd_);
-  cachedFd_ = -1;
-  cachedPath_.clear();
+void DestinationTree::closeFrom(size_t keep) {
+  if (deepFd_ >= 0) ::close(deepFd_);
+  deepFd_ = -1;
+  while (openFds_.size() > keep) {
+    ::close(openFds_.back());
+    openFds_.pop_back();
+    openPath_.pop_back();
+  }
 }
 
 bool DestinationTree::open(const std::string& root) {
@@ -98,10 +102,13 @@ bool DestinationTree::open(const std::string& root) {
 
 int DestinationTree::folder(const std::vector<std::string>& components) {
   if (components.empty()) return rootFd_;
-  if (cachedFd_ >= 0 && cachedPath_ == components) return cachedFd_;
-  closeCached();
-  int fd = rootFd_;
-  for (const std::string& c : components) {
+  size_t shared = 0;
+  while (shared < openPath_.size() && shared < components.size() && openPath_[shared] == components[shared]) ++shared;
+  if (shared == components.size() && shared == openPath_.size() && deepFd_ < 0) return openFds_.back();
+  closeFrom(shared);
+  int fd = shared > 0 ? openFds_[shared - 1] : rootFd_;
+  for (size_t i = shared; i < components.size(); ++i) {
+    const std::string& c = components[i];
     int next = openFolderAt(fd, c);
     if (next < 0 && errno == ENOENT) {
       if (::mkdirat(fd, c.c_str(), 0777) != 0 && errno != EEXIST)
@@ -110,15 +117,22 @@ int DestinationTree::folder(const std::vector<std::string>& components) {
         next = openFolderAt(fd, c);
     }
     const int saved = errno;
-    if (fd != rootFd_) ::close(fd);
+    if (fd == deepFd_) {
+      ::close(fd);
+      deepFd_ = -1;
+    }
     if (next < 0) {
       errno = saved;
       return -1;
     }
+    if (i < kMaxOpenLevels) {
+      openFds_.push_back(next);
+      openPath_.push_back(c);
+    } else {
+      deepFd_ = next;
+    }
     fd = next;
   }
-  cachedFd_ = fd;
-  cachedPath_ = components;
   return fd;
 }
 

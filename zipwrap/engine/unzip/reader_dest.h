@@ -61,13 +61,20 @@ class DestinationTree {
   std::string pathOf(const SafeName& name) const;
 
  private:
-  void closeCached();
+  // Closes the open folders from level keep on.
+  void closeFrom(size_t keep);
+  // Folders kept open along the last path; deeper ones are opened each time.
+  static constexpr size_t kMaxOpenLevels = 32;
 
-  std::string root_;                     // the destination as given ("." when empty)
-  std::string absoluteRoot_;             // its absolute form
-  int rootFd_ = -1;                      // the destination, opened once
-  std::vector<std::string> cachedPath_;  // components of the folder last opened
-  int cachedFd_ = -1;                    // its descriptor; -1 when none (or the root itself)
+  std::string root_;          // the destination as given ("." when empty)
+  std::string absoluteRoot_;  // its absolute form
+  int rootFd_ = -1;           // the destination, opened once
+  // The folders of the last path asked for, open from the top down, so that
+  // the next path reuses the part it shares (archives keep a folder's
+  // entries together, so most walks open one folder or none).
+  std::vector<std::string> openPath_;  // components of the folders in openFds_
+  std::vector<int> openFds_;           // openFds_[i]: the folder of openPath_[0..i]
+  int deepFd_ = -1;                    // the last folder asked for when deeper than kMaxOpenLevels
 };
 
 // Creates a new file in folder fd under a temporary name beside name, with
