@@ -139,7 +139,10 @@ TEST_F(ZipFix, ThoroughRecoversMoreThanStandardOnEveryDamage) {
     bool thoroughGains;  // -FF must recover strictly more than -F
   };
   std::vector<Case> cases;
-  for (const auto& [maker, z] : {std::pair<std::string, const Bytes&>{"zip", plain}, {"stream", streamed}}) {
+  for (const auto& source : {std::pair<std::string, const Bytes&>{"zip", plain}, {"stream", streamed}}) {
+    // Named copies, not structured bindings: lambdas below capture them.
+    const std::string& maker = source.first;
+    const Bytes& z = source.second;
     const size_t eocd = endRecordAt(z);
     ASSERT_NE(eocd, std::string::npos);
     const size_t cd = le32(z, eocd + 16);
