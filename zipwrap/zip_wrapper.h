@@ -128,7 +128,7 @@ class TZipWrapper {
   TZipWrapper& operator=(const TZipWrapper&) = delete;
 
   // ---- Published properties (with the values a new instance has) ----
-  // File specifications; ">" starts an include filter, "<" an exclude
+  // File patterns; ">" starts an include filter, "<" an exclude
   // filter (zip_wrapper_args.h). Emptied after every operation.
   std::vector<std::string> FilesToProcess;
   TZwCompressionLevel Compression = 6;                        // (the declared stream default is 7)

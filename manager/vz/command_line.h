@@ -56,7 +56,7 @@ struct CommentSource {
 struct CommandLine {
   Command command = Command::List;
   std::string archive;                // the ZIP file
-  std::vector<std::string> files;     // the file specifications, in order
+  std::vector<std::string> files;     // the file patterns, in order
   std::vector<std::string> includes;  // -i PATTERN, in order
   std::vector<std::string> excludes;  // -x PATTERN, in order
 

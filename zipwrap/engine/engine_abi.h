@@ -14,7 +14,7 @@
 //   magic     always kEngineCallMagic (100); any other value is refused
 //             with kResultBadCommand
 //   argc/argv the command line of switches, the archive name and the file
-//             specifications (grammar: engine_command.h); argv[0] is the
+//             patterns (grammar: engine_command.h); argv[0] is the
 //             password, or an empty string
 //   callback  called on the calling thread during the call, never on another
 //             thread and never after the call returned; may be null (then

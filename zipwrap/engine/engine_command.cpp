@@ -166,7 +166,7 @@ uint16_t parseEngineCommand(EngineSide side, int32_t argc, const char* const* ar
   out.archive = argv[i++];
   if (out.archive.empty()) return kResultBadCommand;
 
-  // Specifications and the list switches.
+  // Patterns and the list switches.
   enum class ListKind { Files, Includes, Excludes } kind = ListKind::Files;
   for (; i < argc; ++i) {
     std::string_view token = argv[i];

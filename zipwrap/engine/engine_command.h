@@ -8,17 +8,17 @@
 //
 // Switches come before the archive name; every token from the first one
 // that does not start with "-" is the archive name, and everything behind
-// it is a file specification, except the three list switches: "-i" makes
-// the following specifications include filters and "-x" exclude filters,
+// it is a file pattern, except the three list switches: "-i" makes
+// the following patterns include filters and "-x" exclude filters,
 // each until the next "-i" or "-x"; on the reader side "-d DIR" (anywhere
-// behind the archive name) names the extraction folder. A specification
+// behind the archive name) names the extraction folder. A pattern
 // that starts with "-" can therefore not follow the archive name unless it
 // is given as "./-name".
 //
 // Switches of the writer (zwzip):
 //   -f          freshen: replace entries whose file is newer; add nothing new
 //   -u          update: replace entries whose file is newer, add new files
-//   -d          delete the entries that match the specifications
+//   -d          delete the entries that match the patterns
 //   -F          fix: rebuild the central directory from the local headers
 //   -FF         fix thoroughly: also scan past damaged data for local headers
 //   -z          write the archive comment (asked through callback 140)
@@ -96,9 +96,9 @@ struct EngineCommand {
   EngineAction action = EngineAction::Add;
   std::string password;                      // argv[0]
   std::string archive;                       // the archive's path
-  std::vector<std::string> files;            // file specifications, in order
-  std::vector<std::string> includes;         // -i specifications
-  std::vector<std::string> excludes;         // -x specifications
+  std::vector<std::string> files;            // file patterns, in order
+  std::vector<std::string> includes;         // -i patterns
+  std::vector<std::string> excludes;         // -x patterns
   // Writer.
   bool encrypt = false;                      // -e
   int level = 6;                             // -0 .. -9

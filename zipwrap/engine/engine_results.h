@@ -21,7 +21,7 @@ namespace vz::zipwrap {
 enum EngineResult : uint16_t {
   kResultOk = 0,
   // Quiet warnings (severity 1, no message).
-  kResultNothingToDo = 10,  // no file or entry matched the specifications (add, freshen, update,
+  kResultNothingToDo = 10,  // no file or entry matched the patterns (add, freshen, update,
                             // delete, extract, list with specs); the archive is untouched
   kResultMinorIssues = 30,  // done, but something small could not be kept: a time, attributes or
                             // permissions not restored on an extracted file, an unsafe stored name
@@ -41,7 +41,7 @@ enum EngineResult : uint16_t {
   kResultLocked = 180,            // another process holds the archive's lock (an engine writing it)
   kResultAborted = 190,           // the callback answered 1 (stop)
   kResultArchiveErrors = 200,     // test or extract: an entry failed its CRC or data check
-  kResultNothingTested = 210,     // test: no entry matched the specifications
+  kResultNothingTested = 210,     // test: no entry matched the patterns
   kResultBadCommand = 20,         // the command line is not understood (unknown switch, a switch
                                   // without its value, no archive name, bad magic)
   kResultTempCorrupt = 280,       // the finished temporary archive does not read back as written

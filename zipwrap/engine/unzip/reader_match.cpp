@@ -1,4 +1,4 @@
-// Entry selection by specification (rules in reader_match.h).
+// Entry selection by pattern (rules in reader_match.h).
 #include "zipwrap/engine/unzip/reader_match.h"
 
 #include <algorithm>

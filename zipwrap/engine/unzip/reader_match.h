@@ -1,15 +1,15 @@
-// Which entries an operation works on: the command's file specifications,
+// Which entries an operation works on: the command's file patterns,
 // its -i include and -x exclude filters, matched against the stored names.
 //
-// A specification is a name pattern: "*" stands for any run of characters
+// A pattern matches names: "*" stands for any run of characters
 // (also across "/"), "?" for exactly one character; letters match without
 // regard to ASCII case (the caller's users come from a system whose names
-// ignore case). "\" in a specification is read as "/" and a leading "./"
-// is dropped (so a name starting with "-" can be given). A specification
+// ignore case). "\" in a pattern is read as "/" and a leading "./"
+// is dropped (so a name starting with "-" can be given). A pattern
 // without "/" also matches the last component of a name ("*.c" matches
 // "src/a.c"); one that ends with "/" matches the folder and everything in it.
 //
-// An entry is selected when it matches a file specification (or there are
+// An entry is selected when it matches a file pattern (or there are
 // none), matches an include filter (or there are none), and matches no
 // exclude filter.
 #pragma once
@@ -29,11 +29,11 @@ class EntrySelector {
  public:
   explicit EntrySelector(const EngineCommand& command);
   bool selects(std::string_view name) const;
-  // Whether the command named any file specification.
+  // Whether the command named any file pattern.
   bool hasSpecs() const { return !files_.empty() || !includes_.empty(); }
 
  private:
-  std::vector<std::string> files_;     // file specifications, normalised
+  std::vector<std::string> files_;     // file patterns, normalised
   std::vector<std::string> includes_;  // -i
   std::vector<std::string> excludes_;  // -x
 };

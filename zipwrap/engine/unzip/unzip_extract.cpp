@@ -39,7 +39,7 @@
 // Results: the worst condition of the run (engine_results.h): 200 when an
 // entry failed its CRC or data check, 40 when entries were skipped, 30 when
 // a name was made safe or a link not made, 140 when -f / -u found every
-// match up to date, 10 (extract) or 210 (test) when the specifications
+// match up to date, 10 (extract) or 210 (test) when the patterns
 // matched nothing, 190 when the host stopped the run, 150 when the disk is
 // full (the run ends there).
 #include <fcntl.h>

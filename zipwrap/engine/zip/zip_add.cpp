@@ -11,7 +11,7 @@
 // new files. Nothing to do: 10 (nothing matched) or 140 (all up to date),
 // the archive untouched.
 //
-// Callbacks, all from this thread: 1060 for every specification that named
+// Callbacks, all from this thread: 1060 for every pattern that named
 // nothing (reason 0), every entry up to date (3), every file that cannot
 // be read (4); 1000 per replaced entry and 1010 per new one, with
 // PercentDone 0, as its packing goes on, and 100 once written; 120 per new

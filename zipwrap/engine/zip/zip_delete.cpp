@@ -1,5 +1,5 @@
 // Delete (-d): a new archive without the entries that match the
-// specifications. A specification is matched with the wildcard rule of
+// patterns. A pattern is matched with the wildcard rule of
 // zip_names.h against the whole stored name (a folder's "/" at the end
 // ignored) and, when it has no folder part, against the last component;
 // the -i/-x filters then apply. 1020 per entry removed; nothing matched: 10

@@ -1,5 +1,5 @@
 // Names on the writer side: how a path given on the command line becomes a
-// stored name, and the wildcard rule that file specifications and the -i/-x
+// stored name, and the wildcard rule that file patterns and the -i/-x
 // filters use.
 //
 // Stored names: "\" becomes "/", a drive prefix ("C:") and leading "/" go,

@@ -1,4 +1,4 @@
-// Walking the specifications (see zip_sources.h).
+// Walking the patterns (see zip_sources.h).
 #include "zipwrap/engine/zip/zip_sources.h"
 
 #include <dirent.h>
@@ -33,7 +33,7 @@ class Walker {
 
   void spec(const std::string& given) {
     const std::string native = toNativePath(given);
-    visited_.clear();  // each specification walks its folders afresh
+    visited_.clear();  // each pattern walks its folders afresh
     const size_t before = out_.sources.size();
     bool found = false;
     const std::string last = fileNamePart(given);

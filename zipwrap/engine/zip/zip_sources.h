@@ -1,7 +1,7 @@
-// The files an add, freshen or update takes: the command's specifications
+// The files an add, freshen or update takes: the command's patterns
 // walked on disk and turned into sources with their stored names.
 //
-// A specification is a path (file or folder) or a mask whose last component
+// A pattern is a path (file or folder) or a mask whose last component
 // holds "*" or "?" ("dir/*.*": every file of dir). A folder adds its
 // contents only with -r (and its own entry with -D); a mask with -r is
 // applied in every folder below its own. Symbolic links are followed (a
@@ -13,7 +13,7 @@
 // archive) are never taken.
 //
 // Outcome: the sources in the order found, each stored name once. A
-// specification that matches nothing is listed in notFound. Two different
+// pattern that matches nothing is listed in notFound. Two different
 // files that come out as one stored name: duplicateName is set (370). The
 // same file reached twice under one name is taken once.
 #pragma once
@@ -47,12 +47,12 @@ struct Source {
 
 struct SourceSelection {
   std::vector<Source> sources;        // in the order found
-  std::vector<std::string> notFound;  // specifications that matched nothing
+  std::vector<std::string> notFound;  // patterns that matched nothing
   std::string duplicateName;          // set: two files give this stored name
-  bool anyFound = false;              // some specification named something that exists
+  bool anyFound = false;              // some pattern named something that exists
 };
 
-// Walks the command's specifications (see above).
+// Walks the command's patterns (see above).
 SourceSelection selectSources(const EngineCommand& command, const std::vector<FileIdentity>& exclude);
 
 // The identity of a path (links followed); false when it does not exist.

@@ -157,7 +157,7 @@ TEST(UnzipCorpus, ExtractsLikeUnzip) {
 
 // The test operation's verdicts: a damaged CRC and damaged deflate data
 // fail (200, reasons 2 and 6), an unknown method is skipped (reason 1),
-// specifications that match nothing give 210.
+// patterns that match nothing give 210.
 TEST(UnzipTest, ReportsEachKindOfDamage) {
   if (!vz::test::haveProgram("python3")) GTEST_SKIP();
   ScratchDir dir("zwt");

@@ -71,7 +71,7 @@ TEST(UnzipList, EveryFieldMatchesPythonZipfile) {
   EXPECT_EQ(totals[0].file.size, sum);
   EXPECT_EQ(host.comments_.back(), "archive note");
 
-  // Specifications: a pattern without "/" matches the last component too.
+  // Patterns: a pattern without "/" matches the last component too.
   RecordingHost some;
   EXPECT_EQ(some.run({"", "-v", zip, "*.TXT", "-x", "d/*"}), 0u);
   ASSERT_EQ(some.of(kCbListing).size(), 1u);
