@@ -8,9 +8,30 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 namespace vz::fuzz {
+
+// A folder of the process's own for the files a target writes
+// ("vzfuzz-NAME-XXXXXX" under TMPDIR as it is when made), removed with
+// everything in it when the object goes (at the end of the process for a
+// static one).
+struct ScratchFolder {
+  explicit ScratchFolder(const char* name) {
+    const char* dir = std::getenv("TMPDIR");
+    root = std::string(dir && *dir ? dir : "/tmp") + "/vzfuzz-" + name + "-XXXXXX";
+    if (!mkdtemp(root.data())) std::abort();
+  }
+  ~ScratchFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(root, ec);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  std::string root;  // the folder's path
+};
 
 inline const std::string& inputPath() {
   static const std::string path = [] {

@@ -16,6 +16,7 @@
 #include <iterator>
 #include <string>
 
+#include "fuzz/fuzz_input_file.h"
 #include "control/engine/read/read_methods.h"
 #include "control/engine/repair/repair.h"
 #include "control/engine/common/unzip_state.h"
@@ -26,27 +27,17 @@ using namespace vz::engine;
 namespace {
 
 struct Scratch {
-  std::string root, archive, tmp;
-  ~Scratch() {
-    std::error_code ec;
-    if (!root.empty()) fs::remove_all(root, ec);
+  Scratch() : folder("repair"), root(folder.root), archive(root + "/work.zip"), tmp(root + "/tmp") {
+    fs::create_directories(tmp);
+    // The temporary base folder is taken from TMPDIR on first use.
+    setenv("TMPDIR", tmp.c_str(), 1);
   }
+  vz::fuzz::ScratchFolder folder;
+  std::string root, archive, tmp;
 };
 
 const Scratch& scratch() {
-  static const Scratch s = [] {
-    const char* dir = std::getenv("TMPDIR");
-    std::string tmpl = std::string(dir && *dir ? dir : "/tmp") + "/vzfuzz-repair-XXXXXX";
-    if (!mkdtemp(tmpl.data())) std::abort();
-    Scratch r;
-    r.root = tmpl;
-    r.archive = tmpl + "/work.zip";
-    r.tmp = tmpl + "/tmp";
-    fs::create_directories(r.tmp);
-    // The temporary base folder is taken from TMPDIR on first use.
-    setenv("TMPDIR", r.tmp.c_str(), 1);
-    return r;
-  }();
+  static const Scratch s;
   return s;
 }
 

@@ -26,20 +26,12 @@ using namespace vz::zipwrap;
 namespace {
 
 struct Scratch {
-  std::string root, dest, flat;
-  ~Scratch() {
-    std::error_code ec;
-    if (!root.empty()) fs::remove_all(root, ec);
-  }
+  vz::fuzz::ScratchFolder folder{"zw"};
+  std::string root = folder.root, dest = root + "/a/b/dest", flat = root + "/a/b/flat";
 };
 
 const Scratch& scratch() {
-  static const Scratch s = [] {
-    const char* dir = std::getenv("TMPDIR");
-    std::string tmpl = std::string(dir && *dir ? dir : "/tmp") + "/vzfuzz-zw-XXXXXX";
-    if (!mkdtemp(tmpl.data())) std::abort();
-    return Scratch{tmpl, tmpl + "/a/b/dest", tmpl + "/a/b/flat"};
-  }();
+  static const Scratch s;
   return s;
 }
 
