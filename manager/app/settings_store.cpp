@@ -1,0 +1,2 @@
+// SettingsStore over the registry.
+#include "manager/app/settings_store.h"

@@ -1,0 +1,2 @@
+// vzip: the archive manager's window.
+int main() { return 0; }
