@@ -15,6 +15,9 @@ packages=(
   libdeflate-dev                                    # the level benchmark compares with libdeflate (never linked by the product)
   libbz2-dev liblzma-dev libzstd-dev libssl-dev     # the stand-in engine's modern methods (bzip2, LZMA/xz, Zstandard, AES)
   ncompress gcab cabextract                         # the readers' codec tests make .Z and CAB files and check them
+  nomarch arc arj lhasa jlha-utils                  # the legacy extractors' peers: ARC/PAK, ARJ and LHA readers and writers
+  xvfb xauth breeze-icon-theme                      # vzip's windows drawn under Xvfb (scripts/screenshots.sh) with theme icons
+  desktop-file-utils libxml2-utils                  # checks of the .desktop file and the MIME entries
 )
 
 missing=()
