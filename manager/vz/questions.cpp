@@ -56,12 +56,13 @@ std::string nameWithoutFolder(const std::string& name) {
   return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
-ui::Question replaceQuestion(const std::string& fileName) {
+ui::Question replaceQuestion(const std::string& fileName, bool offerRename) {
   ui::Question q;
   q.caption = kQuestionCaption;
   q.text = replaceText(fileName);
   q.icon = ui::Icon::Question;
   q.buttons = {{ui::IDYES, "&Yes"}, {ui::IDNO, "&No", true}, {kButtonRename, "&Rename..."}, {ui::IDCANCEL, "&Cancel"}};
+  if (!offerRename) q.buttons.erase(q.buttons.begin() + 2);
   q.closeId = ui::IDCANCEL;
   return q;
 }
@@ -100,9 +101,9 @@ ui::Question newDiskQuestion(int disk) {
   return q;
 }
 
-ReplaceDecision askReplace(const std::string& fileName) {
+ReplaceDecision askReplace(const std::string& fileName, bool offerRename) {
   for (;;) {
-    ui::Answer a = ui::ask(replaceQuestion(fileName));
+    ui::Answer a = ui::ask(replaceQuestion(fileName, offerRename));
     switch (a.buttonId) {
       case ui::IDYES:
         return {ReplaceDecision::Replace, ""};

@@ -42,7 +42,9 @@ enum QuestionButton : int {
   kPasswordSkipFile = 0,
 };
 
-ui::Question replaceQuestion(const std::string& fileName);
+// Without offerRename the question has no "&Rename..." button (the
+// readers' extractors write an entry only under its own name).
+ui::Question replaceQuestion(const std::string& fileName, bool offerRename = true);
 ui::Question renameQuestion(const std::string& fileName);
 ui::Question passwordQuestion(const std::string& entryName);
 ui::Question newDiskQuestion(int disk);
@@ -56,7 +58,7 @@ struct ReplaceDecision {
 // name asks the replace question again. A new name without a folder goes
 // beside the existing file, one with a folder is taken from the current
 // folder.
-ReplaceDecision askReplace(const std::string& fileName);
+ReplaceDecision askReplace(const std::string& fileName, bool offerRename = true);
 
 struct PasswordDecision {
   uint8_t answer = kPasswordSkipFile;  // the wrapper's Answer

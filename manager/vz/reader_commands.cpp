@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "manager/readers/arc_lister.h"
+#include "manager/readers/cab_extract.h"
 #include "manager/readers/gzip_extract.h"
 #include "manager/readers/reader_errors.h"
 #include "manager/readers/tar_extract.h"
@@ -27,6 +28,8 @@ std::unique_ptr<TUnBase> makeExtractor(TArcType type) {
       return std::make_unique<TUnGZIP>();
     case atTAR:
       return std::make_unique<TUnTAR>();
+    case atCAB:
+      return std::make_unique<TUnCAB>();
     default:
       return nullptr;
   }
@@ -88,19 +91,29 @@ int extract(const CommandLine& line, TArcType type, std::ostream& out, std::ostr
   x->ExtractDir = line.extractDirectory.value_or(".");
   x->UseStoredDirs = line.usePaths.value_or(true);
   x->FileSpec = "*.*";
+  // Cancel in the replace question keeps that file and takes no later entry.
+  bool cancelled = false;
   x->OnBegin = [&](TUnBase&, const std::string& fn, int32_t, bool& take) {
-    take = selected(line, fn);
+    take = !cancelled && selected(line, fn);
     if (take && !line.quiet) out << "  extracting: " << displayName(fn) << '\n';
   };
   x->OnFileExists = [&](TUnBase&, const std::string& fn, const vz::LocalTime&, bool& accept) {
-    if (line.overwrite)
+    if (line.overwrite) {
       accept = *line.overwrite == OverwriteChoice::Always;
-    else
-      accept = askReplace(fn).kind == ReplaceDecision::Replace;
+      return;
+    }
+    // The extractors write an entry under its own name only: no Rename.
+    const ReplaceDecision d = askReplace(fn, false);
+    accept = d.kind == ReplaceDecision::Replace;
+    cancelled = d.kind == ReplaceDecision::Cancel;
   };
   x->setArchiveFile(line.archive);
   const int32_t good = x->activate();
   out << std::flush;
+  if (cancelled) {
+    err << "vz: extraction cancelled.\n";
+    return 1;
+  }
   if (errors > 0) return 2;
   if (good == 0) {
     err << "vz: no file or entry matched.\n";

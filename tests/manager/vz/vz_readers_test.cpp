@@ -145,13 +145,35 @@ TEST(VzReaders, SelectionAndControlCharactersInNames) {
 
 TEST(VzReaders, ExtractionWithoutAnExtractorSaysSo) {
   vz::test::ScopedRoot root;
-  const std::string arj = vz::test::corpusDir() + "/sc-Arj.store.arj";
-  if (vz::test::readFile(arj).empty()) GTEST_SKIP() << "no corpus";
+  const std::string rar = vz::test::corpusDir() + "/sc-Rar15.rar";
+  if (vz::test::readFile(rar).empty()) GTEST_SKIP() << "no corpus";
   vz::test::ScratchDir dir("vzrx");
-  const VzRun r = vz({"x", arj, "-d", dir.path()});
+  const VzRun r = vz({"x", rar, "-d", dir.path()});
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.err, "Extraction of ARJ archives is not available yet.\n");
+  EXPECT_EQ(r.err, "Extraction of RAR archives is not available yet.\n");
   EXPECT_EQ(readerKindName(readers::atLzhExe), "LZH SFX");
+}
+
+// A cabinet extracts through vz x; extracting it again asks the replace
+// question without "Rename..." (the extractors write an entry under its own
+// name only), and Cancel there stops the run.
+TEST(VzReaders, CabinetExtractsAndTheReplaceQuestionHasNoRename) {
+  vz::test::ScopedRoot root;
+  const std::string cab = vz::test::corpusDir() + "/pt-t.cab";
+  if (vz::test::readFile(cab).empty()) GTEST_SKIP() << "no corpus";
+  vz::test::ScratchDir dir("vzcab");
+  VzRun r = vz({"x", cab, "-d", dir.file("out")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::vector<uint8_t> first = vz::test::readFile(dir.file("out/t/t.txt"));
+  EXPECT_FALSE(first.empty());
+  vz::test::writeFile(dir.file("answers"), "cancel\n");
+  std::string out, err;
+  EXPECT_EQ(vz::test::run({vz::test::binDir() + "/vz", "x", cab, "-d", dir.file("out"), "--answers", dir.file("answers")},
+                          &out, &err),
+            1);
+  EXPECT_NE(err.find("Do you wish to replace this file?\t[Yes] [No]* [Cancel]"), std::string::npos) << err;
+  EXPECT_NE(err.find("vz: extraction cancelled."), std::string::npos) << err;
+  EXPECT_EQ(vz::test::readFile(dir.file("out/t/t.txt")), first);
 }
 
 }  // namespace
