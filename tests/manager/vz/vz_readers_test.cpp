@@ -168,9 +168,10 @@ TEST(VzReaders, CabinetExtractsAndTheReplaceQuestionHasNoRename) {
   EXPECT_FALSE(first.empty());
   vz::test::writeFile(dir.file("answers"), "cancel\n");
   std::string out, err;
-  EXPECT_EQ(vz::test::run({vz::test::binDir() + "/vz", "x", cab, "-d", dir.file("out"), "--answers", dir.file("answers")},
-                          &out, &err),
-            1);
+  EXPECT_EQ(
+      vz::test::run({vz::test::binDir() + "/vz", "x", cab, "-d", dir.file("out"), "--answers", dir.file("answers")},
+                    &out, &err),
+      1);
   EXPECT_NE(err.find("Do you wish to replace this file?\t[Yes] [No]* [Cancel]"), std::string::npos) << err;
   EXPECT_NE(err.find("vz: extraction cancelled."), std::string::npos) << err;
   EXPECT_EQ(vz::test::readFile(dir.file("out/t/t.txt")), first);
