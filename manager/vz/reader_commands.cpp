@@ -5,10 +5,8 @@
 #include <vector>
 
 #include "manager/readers/arc_lister.h"
-#include "manager/readers/cab_extract.h"
-#include "manager/readers/gzip_extract.h"
+#include "manager/readers/extractors.h"
 #include "manager/readers/reader_errors.h"
-#include "manager/readers/tar_extract.h"
 #include "manager/readers/type_detect.h"
 #include "manager/readers/un_base.h"
 #include "manager/vz/listing_format.h"
@@ -19,21 +17,6 @@ namespace vz::cli {
 using namespace vz::readers;
 
 namespace {
-
-// The extractor of a kind, null while the family has none for it: the one
-// place where an extractor class is bound to its kinds (by plainType).
-std::unique_ptr<TUnBase> makeExtractor(TArcType type) {
-  switch (plainType(type)) {
-    case atGZip:
-      return std::make_unique<TUnGZIP>();
-    case atTAR:
-      return std::make_unique<TUnTAR>();
-    case atCAB:
-      return std::make_unique<TUnCAB>();
-    default:
-      return nullptr;
-  }
-}
 
 // Whether the entry's name is taken: one of the FILES (all without FILES)
 // and none of the -x patterns.

@@ -1,0 +1,23 @@
+// The extractor table (see the header).
+#include "manager/readers/extractors.h"
+
+#include "manager/readers/cab_extract.h"
+#include "manager/readers/gzip_extract.h"
+#include "manager/readers/tar_extract.h"
+
+namespace vz::readers {
+
+std::unique_ptr<TUnBase> makeExtractor(TArcType type) {
+  switch (plainType(type)) {
+    case atGZip:
+      return std::make_unique<TUnGZIP>();
+    case atTAR:
+      return std::make_unique<TUnTAR>();
+    case atCAB:
+      return std::make_unique<TUnCAB>();
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace vz::readers
