@@ -40,7 +40,7 @@ const std::array<CheckedExtension, 13>& checkedExtensions() {
       {".cab", "Microsoft Cabinet", {"application/vnd.ms-cab-compressed"}},
       {".bh", "Blak-Hole", {"application/x-bh"}},
       {".lha", "LHA-Compressed (.LHA)", {"application/x-lha"}},
-      {".lzh", "LHA-Compressed (.LZH)", {"application/x-lha", "application/x-lzh-compressed"}},
+      {".lzh", "LHA-Compressed (.LZH)", {"application/x-lha"}},
       {".lhz", "LHA-Compressed (.LHZ)", {"application/x-lhz"}},
       {".z", "Unix-Compressed (.Z)", {"application/x-compress"}},
       {".gz", "Unix-Compressed (.GZ)", {"application/gzip"}},

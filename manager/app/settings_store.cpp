@@ -11,7 +11,8 @@
 //   Associations\Total        integer  count of rows
 //   Associations\<n>          string   ".TXT" (upper case, with the dot)
 //   Associations\<n>Dat       string   the view method
-//   Positions\<window>        binary   a window's saved geometry
+//   <window>\Placement        binary   a window's saved geometry, one subkey
+//                                      per window named after it ("Optionsfrm")
 #include "manager/app/settings_store.h"
 
 #include <algorithm>
@@ -220,10 +221,10 @@ void SettingsStore::setToolbarState(const std::vector<uint8_t>& state) {
   reg::setBinary(kRoot, subkey("Toolbars"), "State", state);
 }
 std::vector<uint8_t> SettingsStore::windowPlacement(const std::string& window) const {
-  return readBinary(subkey("Positions"), window);
+  return readBinary(subkey(window), "Placement");
 }
 void SettingsStore::setWindowPlacement(const std::string& window, const std::vector<uint8_t>& placement) {
-  reg::setBinary(kRoot, subkey("Positions"), window, placement);
+  reg::setBinary(kRoot, subkey(window), "Placement", placement);
 }
 
 }  // namespace vz::manager
