@@ -1,6 +1,7 @@
 // The extractor table (see the header).
 #include "manager/readers/extractors.h"
 
+#include "manager/readers/arc_extract.h"
 #include "manager/readers/cab_extract.h"
 #include "manager/readers/gzip_extract.h"
 #include "manager/readers/tar_extract.h"
@@ -15,6 +16,9 @@ std::unique_ptr<TUnBase> makeExtractor(TArcType type) {
       return std::make_unique<TUnTAR>();
     case atCAB:
       return std::make_unique<TUnCAB>();
+    case atARC:
+    case atPAK:
+      return std::make_unique<TUnARC>();
     default:
       return nullptr;
   }

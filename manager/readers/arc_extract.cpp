@@ -1,0 +1,98 @@
+// TUnARC's run (see arc_extract.h).
+#include "manager/readers/arc_extract.h"
+
+#include <vector>
+
+#include "manager/readers/arc_lister.h"
+#include "manager/readers/archive_input.h"
+#include "manager/readers/codecs/arc_crc16.h"
+#include "manager/readers/codecs/arc_methods.h"
+#include "manager/readers/reader_errors.h"
+#include "platform/file.h"
+
+namespace vz::readers {
+
+namespace {
+
+using codecs::ArcStatus;
+
+constexpr int32_t kHighestMethod = 11;
+
+int32_t errorOf(ArcStatus s, const engine::DecodeOutput& sink) {
+  switch (s) {
+    case ArcStatus::Ok:
+      return 0;
+    case ArcStatus::BadData:
+      return E_READ;
+    case ArcStatus::BadTree:
+      return E_BADDECODETREE;
+    case ArcStatus::BadCode:
+      return E_INVALIDCODE;
+    case ArcStatus::UnsupportedMethod:
+      return E_UNSUPPORTEDMETHOD;
+    case ArcStatus::OutputStopped:
+      // Past the declared size the data is not what the header says.
+      return sink.sinkFailed() ? E_WRITE : E_CRCERROR;
+    case ArcStatus::NoMemory:
+      return E_OUTOFMEMORY;
+    case ArcStatus::Cancelled:
+      return E_USERABORT;
+  }
+  return E_BADBLOCK;
+}
+
+bool isArcType(TArcType t) {
+  const TArcType p = plainType(t);
+  return p == atARC || p == atPAK;
+}
+
+}  // namespace
+
+int32_t TUnARC::activate() {
+  if (!beginRun()) return 0;
+  if (!isArcType(arcType_)) {
+    raiseError(arcType_ == atFileError ? E_OPEN : E_INVALIDTYPE);
+    return endRun();
+  }
+  // The entries as the walk sees them; a header that does not fit is
+  // reported and ends the list, the entries before it are extracted.
+  std::vector<ArcEntry> entries;
+  TArcLister lister;
+  lister.FileSpec = "*";
+  lister.OnError = [this](TZipCommon&, const std::string&, const std::string& volume, int32_t code) {
+    raiseError(code, volume);
+  };
+  lister.OnRead = [&entries](TArcLister& l, int32_t, int32_t) { entries.push_back(l.entry()); };
+  lister.setArchiveFile(archiveFile_);
+  lister.activate();
+
+  vz::File file;
+  if (!entries.empty() && !file.open(archiveFile_, vz::File::Mode::Read)) {
+    raiseError(E_OPEN);
+    return endRun();
+  }
+  int32_t recNum = 0;
+  for (const ArcEntry& e : entries) {
+    ++recNum;
+    if (!wanted(e.fileName)) continue;
+    if (e.method < 1 || e.method > kHighestMethod) {
+      raiseError(E_UNSUPPORTEDMETHOD);
+      continue;
+    }
+    ExtractItem item;
+    item.name = e.fileName;
+    item.recNum = recNum;
+    item.size = item.limit = static_cast<uint64_t>(e.unpackedSize);
+    if (const auto t = vz::fromLocalTime(e.dateTime)) item.mtime = *t;
+    std::unique_ptr<EntrySink> sink = beginEntry(item);
+    if (!sink) continue;
+    ArchiveInput in(file, e.dataOffset, static_cast<uint64_t>(e.packedSize));
+    codecs::ArcCrcOutput out(*sink);
+    int32_t error = errorOf(codecs::decodeArcEntry(static_cast<uint8_t>(e.method), in, out), *sink);
+    if (error == 0 && (out.total() != item.size || out.crc() != e.crc)) error = E_CRCERROR;
+    finishEntry(std::move(sink), error);
+  }
+  return endRun();
+}
+
+}  // namespace vz::readers
