@@ -7,6 +7,7 @@
 #include "platform/charcase.h"
 #include "zipwrap/engine/engine_abi.h"
 #include "zipwrap/engine/engine_results.h"
+#include "zipwrap/engine/methods/modern_encoders.h"
 
 namespace vz::zipwrap {
 namespace {
@@ -63,6 +64,10 @@ bool applyLetters(EngineSide side, std::string_view letters, EngineCommand& out,
         case 'd': ok = setAction(out, actionSet, EngineAction::Delete); break;
         case 'z': ok = setAction(out, actionSet, EngineAction::WriteComment); break;
         case 'e': out.encrypt = true; break;
+        case 'A':
+          out.aes = true;
+          out.encrypt = true;
+          break;
         case 'm': out.moveFiles = true; break;
         case 'S': out.includeHidden = true; break;
         case 'D': out.directoryEntries = true; break;
@@ -145,13 +150,17 @@ uint16_t parseEngineCommand(EngineSide side, int32_t argc, const char* const* ar
         }
         continue;
       }
-      if (body == "b" || body == "n" || body == "t") {
+      if (body == "b" || body == "n" || body == "t" || body == "Z") {
         if (i + 1 >= argc) return kResultBadCommand;
         std::string_view value = argv[++i];
         if (body == "b") {
           out.tempDir = value;
         } else if (body == "n") {
           splitExtensions(value, out.storedExtensions);
+        } else if (body == "Z") {
+          const std::optional<uint16_t> method = methodFromName(value);
+          if (!method) return kResultBadCommand;
+          out.method = *method;
         } else {
           SinceDate date;
           if (!parseDate(value, date)) return kResultBadCommand;

@@ -22,7 +22,14 @@
 //   -F          fix: rebuild the central directory from the local headers
 //   -FF         fix thoroughly: also scan past damaged data for local headers
 //   -z          write the archive comment (asked through callback 140)
-//   -e          encrypt the new entries with the password (argv[0])
+//   -e          encrypt the new entries with the password (argv[0]),
+//               traditional ZIP encryption unless -A is given
+//   -A          encrypt the new entries with AES-256 (AE-2: method 99, the
+//               0x9901 extra field, the CRC field left 0) using argv[0];
+//               implies -e
+//   -Z METHOD   compress the new entries with METHOD: deflate (the
+//               default), bzip2, lzma, xz or zstd (any case); -0 still
+//               stores, and a file that does not shrink is stored
 //   -0 ... -9   compression level (0 store, 1-3 fast, 4-9 lazy; default 6)
 //   -m          move: delete each source file once the new archive is in place
 //   -S          include hidden files (names starting with ".")
@@ -54,9 +61,10 @@
 //   and the entry-count call, argc 1 (engine_abi.h).
 //
 // Switches may be given separately or grouped ("-rj"), except those with a
-// value (-b, -n on the writer, -t on the writer), -F/-FF and the level
+// value (-b, -n, -t and -Z on the writer), -F/-FF and the level
 // digits, which stand alone. An unknown switch, a switch missing its value,
-// a bad date, -o with -n, two actions, or no archive name: kResultBadCommand.
+// a bad date, an unknown method, -o with -n, two actions, or no archive
+// name: kResultBadCommand.
 #pragma once
 
 #include <cstdint>
@@ -100,7 +108,9 @@ struct EngineCommand {
   std::vector<std::string> includes;         // -i patterns
   std::vector<std::string> excludes;         // -x patterns
   // Writer.
-  bool encrypt = false;                      // -e
+  bool encrypt = false;                      // -e (or -A)
+  bool aes = false;                          // -A: the encryption is AES-256 (AE-2)
+  uint16_t method = 8;                       // -Z METHOD: the ZIP method number (8 deflate)
   int level = 6;                             // -0 .. -9
   bool moveFiles = false;                    // -m
   bool includeHidden = false;                // -S

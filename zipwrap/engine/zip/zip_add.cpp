@@ -119,13 +119,11 @@ uint16_t AddRun::plan(const SourceSelection& selection) {
     steps_.push_back({e, r == replaced.end() ? nullptr : r->second});
   }
   for (const Source* s : added) steps_.push_back({nullptr, s});
-  if (steps_.size() > 0xFFFF) return kResultCannotAccess;  // more entries than the format counts without ZIP64
   for (PlanStep& step : steps_) {
     if (!step.source) continue;
-    if (step.source->size > 0xFFFFFFFFull - engine::kEncryptionHeaderSize) return kResultCannotAccess;
     if (step.source->isFolder || step.source->isVolumeLabel) continue;
     step.job = static_cast<int>(jobs_.size());
-    jobs_.push_back({step.source->native, step.source->size, levelFor(command_, *step.source)});
+    jobs_.push_back({step.source->native, step.source->size, levelFor(command_, *step.source), command_.method});
   }
   return kResultOk;
 }
@@ -191,8 +189,8 @@ uint16_t AddRun::writeData(const Source& s, PackedData& packed, NewEntry& entry,
     case PackedKind::Failed:
       break;
   }
+  if (!out.end()) return writeFailureCode(errno);
   recordEntry(b, entry, at);
-  if (b.overflows()) return kResultCannotAccess;  // past 4 GiB: ZIP64 is not written
   return kResultOk;
 }
 
@@ -241,12 +239,12 @@ uint16_t AddRun::writeStep(const PlanStep& step, PackQueue& queue) {
       return step.old ? update_.keepEntry(*step.old) : static_cast<uint16_t>(kResultOk);
     }
     entry.encrypted = command_.encrypt;
+    entry.aes = command_.encrypt && command_.aes;
   }
   entry.method = packed.method;
   entry.crc32 = packed.crc32;
   entry.rawSize = packed.rawSize;
-  entry.dataSize = packed.packedSize + (entry.encrypted ? engine::kEncryptionHeaderSize : 0);
-  if (entry.dataSize > 0xFFFFFFFFull || entry.rawSize > 0xFFFFFFFFull) return kResultCannotAccess;
+  entry.dataSize = packed.packedSize + encryptionOverhead(entry);
   bool sourceFailed = false;
   if (const uint16_t r = writeData(s, packed, entry, &sourceFailed); r != kResultOk) return r;
   if (sourceFailed) {

@@ -1,7 +1,8 @@
-// The writer's one way into a deflate compressor: a level 1..9 of the
-// command line turned into the engine's compressor settings. One
-// EntryCompressor per worker thread; it keeps the compressor's buffers
-// between files.
+// The writer's one way into a compressor: deflate (method 8) through the
+// engine's levelled deflater, a level 1..9 of the command line turned into
+// its settings, and bzip2, LZMA, xz and Zstandard through their libraries
+// (methods/modern_encoders.h). One EntryCompressor per worker thread; it
+// keeps the deflater's buffers between files.
 //
 // The output for a given input and level is the same on every run and on
 // every thread, which is what makes the archive independent of the number
@@ -21,6 +22,7 @@ struct CompressOutcome {
   uint64_t bytesRead = 0;       // input bytes consumed
   uint32_t crc32 = 0;           // CRC-32 of the bytes read
   bool outputError = false;     // a write to the output failed
+  bool failed = false;          // the method's library refused: the output is unusable, store instead
 };
 
 class EntryCompressor {
@@ -30,9 +32,10 @@ class EntryCompressor {
   EntryCompressor(const EntryCompressor&) = delete;
   EntryCompressor& operator=(const EntryCompressor&) = delete;
 
-  // Compresses all of input at level (1..9) into output as one raw deflate
-  // stream; progress (when set) receives the input bytes read so far.
-  CompressOutcome compress(int level, engine::DeflateInput& input, engine::DeflateOutput& output,
+  // Compresses all of input at level (1..9) into output with method (8: one
+  // raw deflate stream); progress (when set) receives the input bytes read
+  // so far.
+  CompressOutcome compress(int method, int level, engine::DeflateInput& input, engine::DeflateOutput& output,
                            const std::function<void(uint64_t)>& progress = {});
 
   struct Impl;

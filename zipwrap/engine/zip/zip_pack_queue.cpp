@@ -63,10 +63,10 @@ PackedData packInMemory(const PackJob& job, EntryCompressor& compressor,
     engine::MemoryDeflateInput in(data);
     engine::VectorDeflateOutput packed;
     packed.bytes.reserve(data.size() / 2);
-    const CompressOutcome r = compressor.compress(job.level, in, packed, progress);
-    out.crc32 = r.crc32;
-    if (!r.outputError && r.compressedSize < data.size()) {
-      out.method = 8;
+    const CompressOutcome r = compressor.compress(job.method, job.level, in, packed, progress);
+    if (!r.outputError && !r.failed && r.compressedSize < data.size()) {
+      out.crc32 = r.crc32;
+      out.method = job.method;
       out.bytes = std::move(packed.bytes);
       out.packedSize = out.bytes.size();
       return out;
@@ -106,9 +106,20 @@ PackedData packThroughSpool(const PackJob& job, const std::string& spoolFolder, 
   }
   engine::FileDeflateInput fin(in);
   engine::FileDeflateOutput fout(sf);
-  const CompressOutcome r = compressor.compress(job.level, fin, fout, progress);
+  const CompressOutcome r = compressor.compress(job.method, job.level, fin, fout, progress);
   const int writeErrno = errno;
   sf.close();
+  if (r.failed) {
+    // The method's library refused: the file is stored from its source.
+    removeFile(spool);
+    if (!in.seek(0) || !crcOfFile(in, out.rawSize, out.crc32, progress)) {
+      out.sourceFailed = true;
+      return out;
+    }
+    out.kind = PackedKind::FromSource;
+    out.packedSize = out.rawSize;
+    return out;
+  }
   out.rawSize = r.bytesRead;
   out.crc32 = r.crc32;
   if (r.outputError) {
@@ -118,7 +129,7 @@ PackedData packThroughSpool(const PackJob& job, const std::string& spoolFolder, 
   }
   if (r.compressedSize < r.bytesRead) {
     out.kind = PackedKind::Spool;
-    out.method = 8;
+    out.method = job.method;
     out.spoolPath = spool;
     out.packedSize = r.compressedSize;
     return out;

@@ -4,7 +4,7 @@
 //   calling thread:  take(0) write  take(1) write  take(2) write ...
 //   workers:         pack(0) pack(1) pack(2) pack(3) ...   (in job order)
 //
-// Every job is one file, packed whole and on its own: its deflate stream
+// Every job is one file, packed whole and on its own: its compressed stream
 // does not depend on any other file, so the archive is the same bytes
 // whatever the number of workers. A file up to kInMemoryLimit is read and
 // compressed into memory; a larger one is compressed from the file into a
@@ -45,6 +45,7 @@ struct PackJob {
   std::string native;  // the file to read
   uint64_t size = 0;   // its length when it was found
   int level = 6;       // 0: store without trying
+  uint16_t method = 8;  // the method tried (8 deflate, 12, 14, 93, 95); stored when it does not shrink
 };
 
 enum class PackedKind {
@@ -58,7 +59,7 @@ struct PackedData {
   PackedKind kind = PackedKind::Failed;
   std::vector<uint8_t> bytes;  // Memory: the data as it goes into the entry
   std::string spoolPath;       // Spool: the file that holds it (the taker removes it)
-  uint16_t method = 0;         // 0 stored, 8 deflated
+  uint16_t method = 0;         // 0 stored, else the job's method
   uint64_t rawSize = 0;        // bytes of the file packed
   uint64_t packedSize = 0;     // bytes of data in the entry (before encryption)
   uint32_t crc32 = 0;          // of the file's bytes

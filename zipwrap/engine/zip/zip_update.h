@@ -21,11 +21,20 @@
 // directory instead (loadFromDirectory below), so they can still be
 // updated. Split or spanned archives (disk numbers in the end record) give
 // 410.
+//
+// Zip64 archives (a Zip64 end locator before the end record, or entries
+// whose sizes or offset hold the marker) are loaded from their directory
+// too: the entries keep the classic fields as stored (markers included) and
+// their full sizes and offset are kept beside them (OldArchive::wide). A
+// kept entry's record gets its new offset in the header or the Zip64 field
+// as it needs (zip64_records.h), and an archive that had the Zip64 end
+// records keeps them, whatever it holds afterwards.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "control/engine/read/catalogue.h"
@@ -33,8 +42,17 @@
 #include "control/engine/write/zip_writer.h"
 #include "zipwrap/engine/engine_command.h"
 #include "zipwrap/engine/engine_host.h"
+#include "zipwrap/engine/zip/zip64_records.h"
 
 namespace vz::zipwrap {
+
+// An old entry whose sizes or offset do not all sit in its classic fields.
+struct WideEntry {
+  WideFacts facts;          // sizes and the local header's absolute position, in full
+  bool rawMarked = false;   // the central header held the marker for each (the values came from
+  bool dataMarked = false;  //   the Zip64 field)
+  bool offsetMarked = false;
+};
 
 // What was read of the archive before the change.
 struct OldArchive {
@@ -42,12 +60,16 @@ struct OldArchive {
   engine::LoadedCatalogue catalogue;  // its entries in archive order, prefix, directory start, comment
   int64_t endRecordPosition = 0;      // where its end record starts
   int64_t fileSize = 0;               // its length
+  bool zip64 = false;                 // it had the Zip64 end record and locator
+  std::unordered_map<const engine::ArchiveEntry*, WideEntry> wide;  // the entries with Zip64 fields
+
+  // An entry's facts in full.
+  WideFacts factsOf(const engine::ArchiveEntry& e) const;
 };
 
 // Reads the entries of the archive at native: 0, 110 (no end record: not an
 // archive), 160 (the directory is damaged), 410 (one disk of a split set),
-// 400 (a ZIP64 archive, which this writer cannot rewrite), 120 (out of
-// memory).
+// 120 (out of memory).
 [[nodiscard]] uint16_t loadOldArchive(const std::string& native, OldArchive& out);
 
 // The result code of a failed write from its errno: 150 for a full disk or
@@ -82,7 +104,8 @@ class ArchiveUpdate {
   [[nodiscard]] uint16_t keepEntry(const engine::ArchiveEntry& entry, const std::string* comment = nullptr);
 
   // Finishes the directory with the archive comment and puts the archive
-  // in place: 0, 150, 400 (past 4 GiB, or it cannot be replaced) or 500.
+  // in place: 0, 150, 400 (it cannot be replaced, or a spanned set would
+  // need Zip64) or 500.
   // Raises 1030 before placing it; a stop there gives 190.
   [[nodiscard]] uint16_t commit(std::string_view archiveComment);
   // Undoes everything (called by the destructor unless commit() succeeded).
