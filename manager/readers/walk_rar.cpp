@@ -14,8 +14,9 @@
 //   26    name length     28 attributes (u32)
 //   32    high 32 bits of packed and unpacked sizes when flags & 0100
 //   ...   name            (flags & 0200: the DOS name, a 0, then the
-//                         Unicode name packed - the DOS part is taken
-//                         unless the name is plain UTF-8)
+//                         Unicode name packed as described at
+//                         unicodeName; without the 0 the whole name is
+//                         UTF-8)
 //   flags: 0004 encrypted, 00E0 = 00E0 a folder
 // The main header (13 bytes, longer ones skipped) comes first; its flag 0080
 // means encrypted headers, which cannot be listed (25190). A file header's
@@ -39,6 +40,8 @@
 // A vint is 7 bits per byte, least significant first, the top bit set on
 // every byte but the last; more than 10 bytes do not fit.
 #include <cstring>
+#include <optional>
+#include <string_view>
 #include <string>
 #include <algorithm>
 #include <vector>
@@ -58,6 +61,107 @@ const uint8_t kMarker5[8] = {'R', 'a', 'r', '!', 0x1A, 0x07, 0x01, 0x00};
 
 // Reads vints from a byte buffer; a vint past the end or longer than 10
 // bytes marks the cursor failed.
+// Unpacks the Unicode form of a 1.5-4.x name. The packed bytes start with
+// the high byte shared by most characters, then groups of four 2-bit
+// opcodes (one flag byte, most significant pair first) each followed by
+// its operands:
+//   0  one byte: a character below 256
+//   1  one byte: the low byte, with the shared high byte
+//   2  two bytes: the character, little-endian
+//   3  a length byte L: with its top bit clear, (L + 2) characters are the
+//      DOS name's bytes at the same positions; with it set, a correction
+//      byte C follows and (L & 7F) + 2 characters are the DOS name's bytes
+//      plus C (modulo 256), with the shared high byte.
+// The result is UTF-8; nullopt when the packed form runs past its bytes or
+// names characters past the DOS name, so the DOS name is taken instead.
+std::optional<std::string> unicodeName(std::string_view dos, std::string_view packed) {
+  if (packed.empty()) return std::nullopt;
+  const auto at = [&](size_t i) { return static_cast<uint8_t>(packed[i]); };
+  const uint32_t high = at(0) << 8;
+  std::u16string units;
+  size_t pos = 1;
+  unsigned flags = 0, flagBits = 0;
+  // Each character consumes at least a quarter of a byte, so the output is
+  // bounded by four characters per packed byte plus one run's length.
+  while (pos < packed.size() && units.size() < dos.size() + 4 * packed.size()) {
+    if (flagBits == 0) {
+      flags = at(pos++);
+      flagBits = 8;
+      if (pos >= packed.size()) break;
+    }
+    switch (flags >> 6) {
+      case 0:
+        units.push_back(at(pos++));
+        break;
+      case 1:
+        units.push_back(static_cast<char16_t>(high | at(pos++)));
+        break;
+      case 2:
+        if (pos + 1 >= packed.size()) return std::nullopt;
+        units.push_back(static_cast<char16_t>(at(pos) | (at(pos + 1) << 8)));
+        pos += 2;
+        break;
+      default: {
+        const uint8_t length = at(pos++);
+        uint8_t correction = 0;
+        if (length & 0x80) {
+          if (pos >= packed.size()) return std::nullopt;
+          correction = at(pos++);
+        }
+        for (unsigned n = (length & 0x7F) + 2; n > 0; --n) {
+          if (units.size() >= dos.size()) return std::nullopt;
+          const uint8_t b = static_cast<uint8_t>(dos[units.size()]);
+          units.push_back(length & 0x80 ? static_cast<char16_t>(high | static_cast<uint8_t>(b + correction)) : b);
+        }
+      }
+    }
+    flags = (flags << 2) & 0xFF;
+    flagBits -= 2;
+  }
+  std::string out;
+  for (size_t i = 0; i < units.size(); ++i) {
+    uint32_t c = units[i];
+    if (c == 0) break;
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000)
+      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
+    else if (c >= 0xD800 && c < 0xE000)
+      c = 0xFFFD;  // a lone surrogate
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  if (out.empty()) return std::nullopt;
+  return out;
+}
+
+// A 1.5-4.x file name: with flag 0200 the Unicode form after the DOS name
+// (or the whole field as UTF-8 when there is no DOS part), else the DOS
+// name.
+std::string rar4Name(std::string_view field, bool unicode) {
+  if (unicode) {
+    const size_t zero = field.find('\0');
+    if (zero == std::string_view::npos) return storedName(field);
+    if (auto name = unicodeName(field.substr(0, zero), field.substr(zero + 1))) {
+      for (char& c : *name)
+        if (c == '\\') c = '/';
+      return *name;
+    }
+  }
+  return storedName(field);
+}
+
 struct VintCursor {
   const std::vector<uint8_t>& bytes;
   size_t pos = 0;
@@ -148,7 +252,8 @@ class RarWalker final : public FormatWalker {
     if (!br.ok() || nameAt + nameLength > headSize) return stepError(error, E_BADLENGTHS);
     const int64_t dataStart = ctx.current + headSize;
     if (packed < 0 || !vz::engine::rangeFits(dataStart, packed, ctx.fileSize)) return stepError(error, E_READ);
-    entry.fileName = storedName(std::string_view(reinterpret_cast<const char*>(b.data()) + nameAt, nameLength));
+    entry.fileName =
+        rar4Name(std::string_view(reinterpret_cast<const char*>(b.data()) + nameAt, nameLength), flags & 0x0200);
     entry.packedSize = packed;
     entry.unpackedSize = unpacked;
     entry.crc = br.le32(16);

@@ -349,6 +349,63 @@ std::vector<uint8_t> lhaLevel0(const std::string& name, size_t declaredNameLengt
   return h;
 }
 
+// RAR 1.5-4.x block with its header CRC (low 16 bits of the CRC-32 from the
+// type on).
+std::vector<uint8_t> rarBlock(std::vector<uint8_t> body) {
+  const uint32_t crc = vz::engine::crc32Update(0, body.data(), body.size());
+  body.insert(body.begin(), {static_cast<uint8_t>(crc), static_cast<uint8_t>(crc >> 8)});
+  return body;
+}
+
+// A stored, empty RAR 4 file entry whose name field is dos, a 0 and packed.
+std::vector<uint8_t> rarUnicodeEntry(const std::vector<uint8_t>& dos, const std::vector<uint8_t>& packed) {
+  std::vector<uint8_t> name = dos;
+  name.push_back(0);
+  name.insert(name.end(), packed.begin(), packed.end());
+  const size_t size = 32 + name.size();
+  std::vector<uint8_t> b = {0x74, 0x00, 0x82, static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8)};
+  b.insert(b.end(), {0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0x00, 0x60, 0x52, 0x51, 0x1D, 0x30,
+                     static_cast<uint8_t>(name.size()), static_cast<uint8_t>(name.size() >> 8), 0x20, 0, 0, 0});
+  b.insert(b.end(), name.begin(), name.end());
+  return rarBlock(b);
+}
+
+// Names in the Unicode form of flag 0200 (every opcode: a byte, a byte with
+// the shared high byte, a whole character, runs copied from the DOS name
+// with and without a correction) list as lsar lists them.
+TEST_F(LegacyWalks, RarUnicodeNamesUnpack) {
+  std::vector<uint8_t> rar = {'R', 'a', 'r', '!', 0x1A, 0x07, 0x00};
+  const auto main = rarBlock({0x73, 0x00, 0x00, 13, 0, 0, 0, 0, 0, 0, 0});
+  rar.insert(rar.end(), main.begin(), main.end());
+  // "\u00dcnicode\u20ac.txt": 0 (DC), 3 (copy 6), 2 (20AC), 3 (copy 4).
+  const std::string dos1 = "_nicode_.txt";
+  const auto e1 = rarUnicodeEntry({dos1.begin(), dos1.end()}, {0x00, 0x3B, 0xDC, 0x04, 0xAC, 0x20, 0x02});
+  // Cyrillic with the high byte 04: 3 (6 corrected by +10), 3 (copy 4),
+  // then 1 (the high byte with 01: U+0401).
+  const std::vector<uint8_t> dos2 = {0x0F, 0x30, 0x28, 0x22, 0x25, 0x32, '.', 't', 'x', 't', '_'};
+  const auto e2 = rarUnicodeEntry(dos2, {0x04, 0xF4, 0x84, 0x10, 0x02, 0x01});
+  // A packed form that runs past the DOS name: the DOS name is kept.
+  const std::string dos3 = "PLAIN.TXT";
+  const auto e3 = rarUnicodeEntry({dos3.begin(), dos3.end()}, {0x00, 0xC0, 0x7F});
+  for (const auto* e : {&e1, &e2, &e3}) rar.insert(rar.end(), e->begin(), e->end());
+  const auto end = rarBlock({0x7B, 0x00, 0x40, 7, 0});
+  rar.insert(rar.end(), end.begin(), end.end());
+  vz::test::ScratchDir dir("rarname");
+  vz::test::writeFile(dir.file("u.rar"), rar);
+  const Listed ours = listArchive(dir.file("u.rar"));
+  EXPECT_TRUE(ours.errors.empty());
+  std::vector<std::string> names;
+  for (const ArcEntry& e : ours.entries) names.push_back(e.fileName);
+  const std::vector<std::string> expected = {"\u00dcnicode\u20ac.txt", "\u041f\u0440\u0438\u0432\u0435\u0442.txt\u0401",
+                                             "PLAIN.TXT"};
+  EXPECT_EQ(names, expected);
+  if (!vz::test::haveProgram("lsar")) return;
+  std::vector<std::string> peer;
+  for (const PeerEntry& p : lsarList(dir.file("u.rar"))) peer.push_back(p.name);
+  EXPECT_EQ(std::vector<std::string>(peer.begin(), peer.begin() + std::min<size_t>(2, peer.size())),
+            std::vector<std::string>(expected.begin(), expected.begin() + 2));
+}
+
 TEST_F(LegacyWalks, HostileHeadersStopWithTheEntriesBeforeKept) {
   std::vector<uint8_t> badCrc = arjFile({{"ok.txt", 0, 3, 3}, {"bad.txt", 0, 3, 3}});
   badCrc[badCrc.size() - 4 - 3 - 6 - 2] ^= 0x55;  // a byte of the second entry's name
