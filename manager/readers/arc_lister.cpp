@@ -3,6 +3,7 @@
 #include "manager/readers/arc_lister.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "control/engine/format/bounded_reader.h"
 #include "control/engine/format/mask.h"
@@ -11,8 +12,21 @@
 namespace vz::readers {
 
 bool WalkContext::read(int64_t pos, void* out, size_t n) const {
-  return file && vz::engine::rangeFits(pos, static_cast<int64_t>(n), fileSize) &&
-         file->readAt(pos, out, n) == static_cast<int64_t>(n);
+  if (!file || !vz::engine::rangeFits(pos, static_cast<int64_t>(n), fileSize)) return false;
+  if (n > kWindow / 4) return file->readAt(pos, out, n) == static_cast<int64_t>(n);
+  const bool same = windowFile_ == file && windowVolume_ == volume && windowAt_ >= 0;
+  if (!same || pos < windowAt_ || pos + static_cast<int64_t>(n) > windowAt_ + static_cast<int64_t>(window_.size())) {
+    window_.resize(static_cast<size_t>(std::min<int64_t>(kWindow, fileSize - pos)));
+    if (file->readAt(pos, window_.data(), window_.size()) != static_cast<int64_t>(window_.size())) {
+      windowAt_ = -1;
+      return false;
+    }
+    windowAt_ = pos;
+    windowFile_ = file;
+    windowVolume_ = volume;
+  }
+  std::memcpy(out, window_.data() + (pos - windowAt_), n);
+  return true;
 }
 
 bool fileSpecMatches(const std::string& name, const std::string& fileSpec) {

@@ -44,7 +44,16 @@ struct WalkContext {
   TArcLister* lister = nullptr;  // for errors raised while moving between volumes
 
   // Reads n bytes at pos; false when they are not all inside the file.
+  // Small reads are served from a window of the file read ahead, since a
+  // walk reads many small headers front to back.
   bool read(int64_t pos, void* out, size_t n) const;
+
+ private:
+  static constexpr size_t kWindow = 64 * 1024;
+  mutable std::vector<uint8_t> window_;           // bytes of the file from windowAt_
+  mutable int64_t windowAt_ = -1;                 // where the window starts, -1 when empty
+  mutable const vz::File* windowFile_ = nullptr;  // the file (and volume) the window was read from
+  mutable int32_t windowVolume_ = -1;
 };
 
 // One format's header walk (one file per format, walk_<format>.cpp).
