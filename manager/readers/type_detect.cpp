@@ -50,6 +50,9 @@ constexpr SignatureRow kSignatures[] = {
     {SignatureRow::Field::L, {0xEA60}, 1, atARJ, atArjExe},          // 60 EA
     {SignatureRow::Field::L, {0x4F5A}, 1, atZOO, atNA},              // "ZO"
     {SignatureRow::Field::H, {0x6C2D}, 1, atLHA, atLhaExe},          // "-l" at bytes 2 and 3
+    // PMarc's "-pm0-", "-pm1-", "-pm2-" headers are LHA level-0 headers
+    // with "-p" at bytes 2 and 3: read by the LHA walk and TUnLHA.
+    {SignatureRow::Field::H, {0x702D}, 1, atLHA, atLhaExe},
     {SignatureRow::Field::L, {0x6152}, 1, atRAR, atRarExe},          // "Ra"
     {SignatureRow::Field::L, {0x0A1A, 0x0B1A}, 2, atPAK, atPakExe},  // 1A 0A, 1A 0B
     {SignatureRow::Field::L, {0x081A, 0x091A}, 2, atARC, atArcExe},  // 1A 08, 1A 09

@@ -22,7 +22,9 @@
 // next header's size at its end (0 ends the chain). Types read: 01 file
 // name, 02 folder name (FF between folders), 40 DOS attributes, 42 64-bit
 // sizes, 50 Unix permission, 54 Unix time. A level-0/1 header whose
-// checksum fails reports 25136.
+// checksum fails reports 25136. The entry's CRC is the data's CRC-16, its
+// version made by the OS id ('U' Unix, 'M' DOS, 'm' Mac, ...; 0 when the
+// header has none).
 //
 // Next header: level 0 and 1: header start + header size + 2 + packed size
 // (level 1's counts the extended headers, which the entry's packed size
@@ -80,6 +82,10 @@ class LhaWalker final : public FormatWalker {
       entry.dateTime = dosStamp(r.le32(15));
       if (level == 0) entry.attributes16 = h[19];
       headerEnd = at + size + 2;
+      // The data's CRC-16 follows the name, then (level 1, and level 0
+      // headers with an extension area) the OS id.
+      if (24 + nameLength <= size + 2) entry.crc = b[22 + nameLength] | (b[23 + nameLength] << 8);
+      if (25 + nameLength <= size + 2) entry.versionMadeBy = b[24 + nameLength];
       if (level == 1) {
         if (22 + nameLength + 5 > size + 2) return fail(error, E_BADLENGTHS);
         firstExtSize = b[static_cast<size_t>(size)] | (b[static_cast<size_t>(size) + 1] << 8);
@@ -90,6 +96,8 @@ class LhaWalker final : public FormatWalker {
       if (!readSpan(ctx, at, base, b)) return fail(error, E_READ);
       vz::engine::BoundedReader br(b);
       entry.dateTime = unixStamp(br.le32(15));
+      entry.crc = br.le16(21);
+      entry.versionMadeBy = b[23];
       extSizeWidth = level == 2 ? 2 : 4;
       firstExtSize = level == 2 ? br.le16(24) : br.le32(28);
       extStart = at + base;
