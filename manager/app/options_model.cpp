@@ -8,13 +8,25 @@
 
 namespace vz::manager {
 
+bool looksLikeProgram(const std::string& fileName, bool executable) {
+  const size_t dot = fileName.rfind('.');
+  // A leading dot names a hidden file, not an extension.
+  if (dot == std::string::npos || dot == 0) return executable;
+  const std::string ext = toUpper(std::string_view(fileName).substr(dot));
+  return ext == ".EXE" || ext == ".COM";
+}
+
 OptionsModel::OptionsModel(SettingsStore store) : store_(store) {
   useFavourites = store_.useFavouritesAnyCase();
   baseFolder = store_.baseFolder();
   buttonsHighlight = store_.buttonsHighlight();
   virusProgram = store_.virusProgram();
   virusParam = store_.virusParam();
-  rows_ = store_.associations();
+  setAssociations(store_.associations());
+}
+
+void OptionsModel::setAssociations(std::vector<AssociationRow> rows) {
+  rows_ = std::move(rows);
   std::stable_sort(rows_.begin(), rows_.end(), [](const AssociationRow& a, const AssociationRow& b) {
     return compareNoCase(a.extension, b.extension) < 0;
   });

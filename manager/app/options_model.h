@@ -43,6 +43,11 @@ inline constexpr const char* kViewCaption = "Viewing Associations";
 inline constexpr const char* kViewQuestion = "How should Vemora.Zip view files of the type ";
 }  // namespace options_text
 
+// The virus-program chooser's "Executable Files" choice on this platform:
+// the names the Windows filter "*.EXE;*.COM" matches (any case), and files
+// without an extension that may be run (the usual form of a program here).
+bool looksLikeProgram(const std::string& fileName, bool executable);
+
 class OptionsModel {
  public:
   // Reads every page's values from the store now.
@@ -63,6 +68,8 @@ class OptionsModel {
   void removeAssociation(size_t row);
   // "&Modify" (or a double click) with the method chosen for the row.
   void modifyAssociation(size_t row, const std::string& method);
+  // Replaces the list shown (sorted as above); sample windows use it.
+  void setAssociations(std::vector<AssociationRow> rows);
 
   // "&OK": writes UseFav, the whole Associations section renumbered from 0
   // with Total, VirusProgram, VirusParam, BaseFolder and ButtonsHighlight.

@@ -107,3 +107,21 @@ TEST_F(OptionsModelTest, CancelWritesNothing) {
 
 }  // namespace
 }  // namespace vz::manager
+
+namespace vz::manager {
+namespace {
+
+TEST(VirusProgramChooser, ExecutableFilesAreExeComAnyCaseOrRunnableWithoutExtension) {
+  struct Case {
+    const char* name;
+    bool executable;
+    bool shown;
+  };
+  for (const Case& c : {Case{"SCAN.EXE", false, true}, Case{"scan.exe", false, true}, Case{"Scan.Com", true, true},
+                        Case{"clamscan", true, true}, Case{"clamscan", false, false}, Case{"scan.sh", true, false},
+                        Case{"readme.txt", false, false}, Case{".hidden", true, true}, Case{"x.exe.bak", false, false}})
+    EXPECT_EQ(looksLikeProgram(c.name, c.executable), c.shown) << c.name << " " << c.executable;
+}
+
+}  // namespace
+}  // namespace vz::manager
