@@ -118,6 +118,33 @@ TEST_F(AssociationCheckTest, RepairWritesOurClassesRootAndTheDesktopDefault) {
   EXPECT_FALSE(lists.hasDefaultApplication("application/zip"));
 }
 
+// Every type the repair makes ours is one the desktop file claims, so the
+// file manager offers vzip for what the check associates (the build
+// folder's copy of share/ lies beside bin/).
+TEST_F(AssociationCheckTest, RepairedTypesAreAllClaimedByTheDesktopFile) {
+  const std::optional<std::string> desktop =
+      readWholeFile(test::binDir() + "/../share/applications/" + kDesktopFileName);
+  ASSERT_TRUE(desktop) << "share/ not copied into the build folder";
+  const size_t at = desktop->find("\nMimeType=");
+  ASSERT_NE(at, std::string::npos);
+  const std::string claimed = ";" + desktop->substr(at + 10, desktop->find('\n', at + 1) - at - 10);
+
+  for (const AssociationProblem& p : findAssociationProblems()) repairAssociation(p);
+  EXPECT_TRUE(findAssociationProblems().empty());
+  const std::string list = readWholeFile(userMimeAppsList()).value_or("");
+  const size_t begin = list.find("[Default Applications]\n");
+  ASSERT_NE(begin, std::string::npos);
+  int types = 0;
+  for (size_t pos = begin + 23; pos < list.size() && list[pos] != '\n' && list[pos] != '[';) {
+    const size_t eq = list.find('=', pos);
+    const std::string type = list.substr(pos, eq - pos);
+    EXPECT_NE(claimed.find(";" + type + ";"), std::string::npos) << type;
+    ++types;
+    pos = list.find('\n', pos) + 1;
+  }
+  EXPECT_EQ(types, 12);  // .lha and .lzh share one type
+}
+
 TEST(MimeDefaultsEdit, KeepsOtherLinesMovesUsFirstAndLiftsOurRemoval) {
   const std::string before =
       "# the user's own\n"
