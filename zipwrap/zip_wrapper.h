@@ -171,6 +171,10 @@ class TZipWrapper {
   int32_t EntryCount = 0;      // set by engine code 70
   TZwFileStats Totals;         // set by engine code 90
   uint16_t SecondaryCode = 0;  // high 16 bits of the last engine result (nothing reads it)
+  // The stand-in engine's own writing choices, beyond the published
+  // properties; at their initial values they add nothing to any vector.
+  std::string EngineMethod;    // non-empty: "-Z" and the method name on add (bzip2, lzma, xz, zstd; deflate)
+  bool AesEncryption = false;  // with Password: "-A" on add (AES-256) instead of the traditional "-e"
   // The process-wide archive comment buffer (at most 255 characters),
   // shared by every instance: filled by ReadArchiveComment (code 130),
   // handed to the engine by WriteArchiveComment (code 140).

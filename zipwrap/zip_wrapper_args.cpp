@@ -57,7 +57,8 @@ std::string formatSinceDate(const TZwDateTime& date) {
 Args addFilesArgs(const TZipWrapper& w, int mode) {
   Args a{w.Password};
   appendUpdateMode(a, mode);
-  if (!w.Password.empty()) a.push_back("-e");
+  if (!w.Password.empty()) a.push_back(w.AesEncryption ? "-A" : "-e");
+  if (!w.EngineMethod.empty()) append(a, {"-Z", w.EngineMethod});
   // The level is a digit; a value outside 0..9 is taken as the nearest one,
   // as the property's range type would have kept it.
   a.push_back("-" + std::to_string(w.Compression < 0 ? 0 : w.Compression > 9 ? 9 : w.Compression));

@@ -55,9 +55,21 @@ const std::vector<OptionSpec>& optionTable() {
          [](CommandLine& c, const std::string&) { return c.recurse = true, ok(); }},
         {'j', "", false, kAddModes | bit(Command::Extract), "", "drop folder names (UsePaths off)",
          [](CommandLine& c, const std::string&) { return c.usePaths = false, ok(); }},
-        {'p', "", true, kAllCommands & ~bit(Command::Comment), "PASSWORD",
+        {'p', "--password", true, kAllCommands & ~bit(Command::Comment), "PASSWORD",
          "password: encrypts what is added, opens what is read (Password)",
          [](CommandLine& c, const std::string& v) { return c.password = v, ok(); }},
+        {'P', "", true, kAllCommands & ~bit(Command::Comment), "PASSWORD", "the same as -p",
+         [](CommandLine& c, const std::string& v) { return c.password = v, ok(); }},
+        {0, "--aes", false, kAddModes, "",
+         "encrypt with AES-256 (AE-2) instead of the traditional cipher; asks the password without -p",
+         [](CommandLine& c, const std::string&) { return c.aes = true, ok(); }},
+        {0, "--method", true, kAddModes, "NAME", "compress with deflate (default), bzip2, lzma, xz or zstd",
+         [](CommandLine& c, const std::string& v) {
+           static constexpr std::string_view kNames[] = {"deflate", "bzip2", "lzma", "xz", "zstd"};
+           for (std::string_view n : kNames)
+             if (v == n) return c.method = v, ok();
+           return "--method wants deflate, bzip2, lzma, xz or zstd, not '" + v + "'";
+         }},
         {'o', "", false, bit(Command::Extract), "", "overwrite existing files without asking (Overwrite)",
          [](CommandLine& c, const std::string&) {
            if (c.overwrite == OverwriteChoice::Never) return std::string("-o and -n exclude each other");

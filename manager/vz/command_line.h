@@ -78,6 +78,8 @@ struct CommandLine {
   std::optional<bool> includeVolumeLabel;       // --volume       IncludeVolumeLabel
   std::optional<std::string> storedExtensions;  // --store EXTS   StoredExtensions
   bool thorough = false;                        // --thorough     FixArchive(true)
+  std::optional<std::string> method;            // --method NAME  EngineMethod (the stand-in engine's)
+  bool aes = false;                             // --aes          AesEncryption (with the password)
 
   // vz's own.
   std::optional<CommentSource> newComment;  // c: -z TEXT or --comment-file FILE

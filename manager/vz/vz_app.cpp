@@ -8,6 +8,7 @@
 #include "manager/vz/help.h"
 #include "manager/vz/interrupt.h"
 #include "manager/vz/progress_line.h"
+#include "manager/vz/questions.h"
 #include "manager/vz/reader_commands.h"
 #include "manager/vz/wrapper_events.h"
 #include "manager/vz/wrapper_setup.h"
@@ -191,6 +192,15 @@ int runVz(const std::vector<std::string>& args, std::ostream& out, std::ostream&
   TZipWrapper w;
   configureAsManager(w);
   applyToWrapper(line, w);
+  // AES needs a password; without -p the password window asks for it.
+  if (line.aes && w.Password.empty()) {
+    const PasswordDecision answer = askPassword(line.archive);
+    if (answer.answer != kPasswordOk || answer.password.empty()) {
+      err << "vz: --aes needs a password (-p PASSWORD, or one typed at the question).\n";
+      return kExitError;
+    }
+    w.Password = answer.password;
+  }
   ProgressLine progress(env.stderrIsTerminal, stderr);
   int code = 0;
   bool usageError = false;

@@ -40,6 +40,8 @@ void applyToWrapper(const CommandLine& line, zipwrap::TZipWrapper& w) {
   }
   if (line.includeVolumeLabel) w.IncludeVolumeLabel = *line.includeVolumeLabel;
   if (line.storedExtensions) w.StoredExtensions = *line.storedExtensions;
+  if (line.method) w.EngineMethod = *line.method;
+  w.AesEncryption = line.aes;
 }
 
 }  // namespace vz::cli
