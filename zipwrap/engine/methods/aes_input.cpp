@@ -5,6 +5,7 @@
 #include <new>
 
 #include "control/engine/decode/decode_entry.h"
+#include "control/engine/decode/decode_entry_extended.h"
 #include "zipwrap/engine/methods/aes_crypt.h"
 
 namespace vz::zipwrap {
@@ -98,7 +99,7 @@ AesDecodeResult decodeAesEntry(const AesEntryInfo& info, std::string_view passwo
                                uint64_t uncompressedSize, engine::DecodeInput& raw, engine::DecodeOutput& output,
                                const engine::DecodeHooks* hooks, const ModernLimits& limits) {
   AesDecodeResult result;
-  const bool engineMethod = engine::isDecodableMethod(info.method);
+  const bool engineMethod = engine::isDecodableMethodExtended(info.method);
   if (!engineMethod && !isModernMethod(info.method)) {
     result.status = engine::DecodeStatus::UnsupportedMethod;
     return result;
@@ -120,7 +121,7 @@ AesDecodeResult decodeAesEntry(const AesEntryInfo& info, std::string_view passwo
   }
   result.status =
       engineMethod
-          ? engine::decodeEntryData(info.method, generalPurposeFlags, uncompressedSize, input, output, hooks)
+          ? engine::decodeEntryDataExtended(info.method, generalPurposeFlags, uncompressedSize, input, output, hooks)
           : decodeModernMethod(info.method, generalPurposeFlags, uncompressedSize, input, output, hooks, limits);
   if (result.status == engine::DecodeStatus::Ok && !input.authenticate()) result.status = engine::DecodeStatus::BadData;
   return result;

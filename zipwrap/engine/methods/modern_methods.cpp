@@ -13,12 +13,14 @@ namespace {
 constexpr int kMethodBzip2 = 12;
 constexpr int kMethodLzma = 14;
 constexpr int kMethodZstd = 93;
+constexpr int kMethodZstdOld = 20;  // the number Zstandard had before 93 was given to it
 constexpr int kMethodXz = 95;
 
 }  // namespace
 
 bool isModernMethod(int method) {
-  return method == kMethodBzip2 || method == kMethodLzma || method == kMethodZstd || method == kMethodXz;
+  return method == kMethodBzip2 || method == kMethodLzma || method == kMethodZstd || method == kMethodZstdOld ||
+         method == kMethodXz;
 }
 
 engine::DecodeStatus decodeModernMethod(int method, uint16_t generalPurposeFlags, uint64_t uncompressedSize,
@@ -39,6 +41,7 @@ engine::DecodeStatus decodeModernMethod(int method, uint16_t generalPurposeFlags
       codec = makeZipLzmaCodec(generalPurposeFlags, uncompressedSize, limits.memoryBytes);
       break;
     case kMethodZstd:
+    case kMethodZstdOld:
       codec = makeZstdCodec(limits.zstdWindowLog);
       break;
     case kMethodXz:

@@ -1,10 +1,10 @@
 // The compression methods of today's ZIP files that the control's engine
 // does not know, decoded for the stand-in's extraction and testing: bzip2
-// (12), LZMA (14), Zstandard (93), xz (95). They link the reference
-// libraries (libbz2, liblzma, libzstd) through one decode loop
-// (stream_codec.h) and keep the rules of the engine's decoders
-// (decode_entry.h): whole 32 KB window flushes, the hooks after each flush,
-// the output limited to the declared size.
+// (12), LZMA (14), Zstandard (93, and 20 as early writers numbered it), xz
+// (95). They link the reference libraries (libbz2, liblzma, libzstd)
+// through one decode loop (stream_codec.h) and keep the rules of the
+// engine's decoders (decode_entry.h): whole 32 KB window flushes, the hooks
+// after each flush, the output limited to the declared size.
 //
 // AES encryption (method 99 with its 0x9901 extra field) sits in front of
 // any method, the engine's or these: see aes_extra.h for the field and the

@@ -15,6 +15,7 @@
 #include "control/engine/format/crc32.h"
 #include "control/engine/format/entry_name.h"
 #include "zipwrap/engine/engine_results.h"
+#include "zipwrap/engine/unzip/reader_parts.h"
 
 namespace vz::zipwrap {
 
@@ -68,8 +69,8 @@ bool ReaderEntry::isSymlink() const {
 bool ReaderEntry::isFolder() const {
   if (!name.empty() && name.back() == '/') return true;
   const int32_t mode = unixMode();
-  if (mode >= 0 && (mode & S_IFMT) == S_IFDIR) return true;
-  return (header.externalAttributes & kDosFolderBit) != 0 && uncompressedSize == 0 && mode < 0;
+  if (mode >= 0 && (mode & S_IFMT) != 0) return (mode & S_IFMT) == S_IFDIR;
+  return (header.externalAttributes & kDosFolderBit) != 0;
 }
 
 std::span<const uint8_t> findExtra(std::span<const uint8_t> extra, uint16_t id) {
@@ -105,11 +106,16 @@ ExtraTimes readExtraTimes(std::span<const uint8_t> extra) {
   return t;
 }
 
-ReaderArchive::~ReaderArchive() {
+ReaderArchive::~ReaderArchive() { unmap(); }
+
+void ReaderArchive::unmap() {
   if (data_ != nullptr) ::munmap(const_cast<uint8_t*>(data_), size_);
+  data_ = nullptr;
+  size_ = 0;
+  diskStarts_.clear();
 }
 
-uint16_t ReaderArchive::open(const std::string& path, bool multiDisk) {
+uint16_t ReaderArchive::mapFile(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? kResultArchiveNotFound : kResultCannotAccess;
   struct stat st {};
@@ -120,24 +126,91 @@ uint16_t ReaderArchive::open(const std::string& path, bool multiDisk) {
   size_ = static_cast<size_t>(st.st_size);
   if (size_ < engine::kEndRecordSize) {
     ::close(fd);
+    size_ = 0;
     return kResultNotAnArchive;
   }
   void* map = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
   ::close(fd);
-  if (map == MAP_FAILED) return kResultCannotAccess;
+  if (map == MAP_FAILED) {
+    size_ = 0;
+    return kResultCannotAccess;
+  }
   data_ = static_cast<const uint8_t*>(map);
   ::madvise(map, size_, MADV_WILLNEED);
+  return kResultOk;
+}
 
-  uint64_t count = 0, dirStart = 0, dirSize = 0;
-  if (uint16_t r = readEndRecords(multiDisk, count, dirStart, dirSize); r != kResultOk) return r;
+namespace {
+
+// The name an entry without one is given: the archive's file name without
+// its folder, a part number and its extension ("photos.zip.002": "photos").
+std::string nameFromArchive(const std::string& path) {
+  std::string name = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
+  if (isNumberedPart(name)) name.erase(name.rfind('.'));
+  const size_t dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) name.erase(dot);
+  return name.empty() ? "unnamed" : name;
+}
+
+}  // namespace
+
+uint16_t ReaderArchive::open(const std::string& named, bool multiDisk) {
+  // An earlier part of a split set opens the set through its last part.
+  const std::string redirected = multiDisk ? std::string() : lastPartOf(named);
+  const std::string& path = redirected.empty() ? named : redirected;
+  unmap();
+  entries_.clear();
+  prefix_ = 0;
+  fallbackName_ = nameFromArchive(path);
+  auto mapSet = [&](const std::vector<std::string>& parts) -> uint16_t {
+    MappedParts mapped;
+    if (uint16_t r = mapParts(parts, mapped); r != kResultOk) return r;
+    unmap();
+    data_ = mapped.data;
+    size_ = mapped.size;
+    diskStarts_ = std::move(mapped.starts);
+    return kResultOk;
+  };
+  // Numbered parts are always read as their whole set.
+  if (!multiDisk && isNumberedPart(path)) {
+    const std::vector<std::string> parts = findSetParts(path, 0);
+    if (!parts.empty()) {
+      if (uint16_t r = mapSet(parts); r != kResultOk) return r;
+    }
+  }
+  if (data_ == nullptr) {
+    if (uint16_t r = mapFile(path); r != kResultOk) return r;
+  }
   try {
-    return readDirectory(count, dirStart, dirSize);
+    DirectorySpot spot;
+    uint16_t r = readEndRecords(multiDisk, spot);
+    // The last part of a split set: its earlier parts, beside it.
+    if (r == kResultSpannedNotInMode && diskStarts_.empty()) {
+      const std::vector<std::string> parts = findSetParts(path, spot.lastDisk);
+      if (parts.empty()) return kResultSpannedNotInMode;
+      if (r = mapSet(parts); r != kResultOk) return r;
+      r = readEndRecords(multiDisk, spot);
+    }
+    if (r != kResultOk) return r;
+    return readDirectory(spot);
   } catch (const std::bad_alloc&) {
     return kResultOutOfMemory;
   }
 }
 
-uint16_t ReaderArchive::readEndRecords(bool multiDisk, uint64_t& count, uint64_t& dirStart, uint64_t& dirSize) {
+int64_t ReaderArchive::positionOf(uint32_t disk, uint64_t offset) const {
+  if (offset > static_cast<uint64_t>(INT64_MAX / 2)) return -1;
+  int64_t pos;
+  if (diskStarts_.empty()) {
+    pos = static_cast<int64_t>(offset) + prefix_;
+  } else {
+    if (disk >= diskStarts_.size()) return -1;
+    pos = static_cast<int64_t>(diskStarts_[disk] + offset);
+  }
+  return pos >= 0 && pos <= static_cast<int64_t>(size_) ? pos : -1;
+}
+
+uint16_t ReaderArchive::readEndRecords(bool multiDisk, DirectorySpot& spot) {
   // The end record nearest the end of the file whose comment fits in it.
   const size_t lowest = size_ > engine::kEndRecordSearchWindow ? size_ - engine::kEndRecordSearchWindow : 0;
   int64_t pos = -1;
@@ -154,29 +227,33 @@ uint16_t ReaderArchive::readEndRecords(bool multiDisk, uint64_t& count, uint64_t
   comment_.assign(reinterpret_cast<const char*>(data_ + pos + engine::kEndRecordSize), end->commentLength);
 
   uint64_t thisDisk = end->thisDisk, directoryDisk = end->directoryDisk;
-  count = end->totalEntries;
-  dirSize = end->directorySize;
+  spot.count = end->totalEntries;
+  spot.countWraps = true;
+  uint64_t dirSize = end->directorySize;
   uint64_t dirOffset = end->directoryOffset;
   int64_t directoryEnd = pos;  // where the directory should end
 
   // The Zip64 records, when a locator stands in front of the end record.
   const int64_t locator = pos - static_cast<int64_t>(kZip64LocatorSize);
   if (locator >= 0 && loadLe32(data_ + locator) == kZip64LocatorSignature) {
-    const uint64_t stored = loadLe64(data_ + locator + 8);
-    // Where the record is: at its stored offset, or (prefix data) right in
-    // front of the locator.
+    const uint32_t storedDisk = loadLe32(data_ + locator + 4);
+    const int64_t stored = positionOf(storedDisk, loadLe64(data_ + locator + 8));
+    // Where the record is: at its stored offset, or (prefix data, a disk
+    // not mapped yet) right in front of the locator.
     int64_t at = -1;
-    if (stored <= size_ - kZip64EndSize && loadLe32(data_ + stored) == kZip64EndSignature) {
-      at = static_cast<int64_t>(stored);
+    if (stored >= 0 && rangeFits(stored, kZip64EndSize, static_cast<int64_t>(size_)) &&
+        loadLe32(data_ + stored) == kZip64EndSignature) {
+      at = stored;
     } else if (locator >= static_cast<int64_t>(kZip64EndSize) &&
                loadLe32(data_ + locator - kZip64EndSize) == kZip64EndSignature) {
       at = locator - static_cast<int64_t>(kZip64EndSize);
     }
-    if (at >= 0 && rangeFits(at, kZip64EndSize, static_cast<int64_t>(size_))) {
+    if (at >= 0) {
       const uint8_t* z = data_ + at;
       thisDisk = loadLe32(z + 16);
       directoryDisk = loadLe32(z + 20);
-      count = loadLe64(z + 32);
+      spot.count = loadLe64(z + 32);
+      spot.countWraps = false;
       dirSize = loadLe64(z + 40);
       dirOffset = loadLe64(z + 48);
       directoryEnd = at;
@@ -185,37 +262,63 @@ uint16_t ReaderArchive::readEndRecords(bool multiDisk, uint64_t& count, uint64_t
       return kResultBadDirectory;
     }
   }
-  if ((thisDisk != 0 || directoryDisk != 0) && !multiDisk) return kResultSpannedNotInMode;
-  if (count == 0) return kResultOk;
+  spot.end = static_cast<uint64_t>(directoryEnd);
+  spot.lastDisk = static_cast<uint32_t>(std::min<uint64_t>(thisDisk, UINT32_MAX));
+  if (directoryDisk > thisDisk) return kResultBadDirectory;
+  if (multiDisk) {
+    diskStarts_.clear();  // a joined set counts from its start
+  } else if (thisDisk != 0 || directoryDisk != 0) {
+    if (diskStarts_.size() != thisDisk + 1) return kResultSpannedNotInMode;
+  } else {
+    diskStarts_.clear();  // numbered parts of one archive cut into pieces
+  }
+  if (spot.count == 0) {
+    spot.countWraps = false;  // an empty directory, nothing to look for
+    return kResultOk;
+  }
 
+  if (dirOffset > static_cast<uint64_t>(INT64_MAX / 2) || dirSize > static_cast<uint64_t>(INT64_MAX / 2))
+    return kResultBadDirectory;
+  auto centralAt = [&](int64_t p) {
+    return p >= 0 && rangeFits(p, 4, static_cast<int64_t>(size_)) &&
+           loadLe32(data_ + p) == engine::kCentralHeaderSignature;
+  };
+  if (!diskStarts_.empty()) {
+    const int64_t start = positionOf(static_cast<uint32_t>(directoryDisk), dirOffset);
+    if (!centralAt(start)) return kResultBadDirectory;
+    spot.start = static_cast<uint64_t>(start);
+    return kResultOk;
+  }
   // Prefix data: the difference between where the directory ends and where
   // the stored values say it ends.
-  if (dirOffset > static_cast<uint64_t>(INT64_MAX) || dirSize > static_cast<uint64_t>(INT64_MAX))
-    return kResultBadDirectory;
   const int64_t claimedEnd = static_cast<int64_t>(dirOffset) + static_cast<int64_t>(dirSize);
   prefix_ = directoryEnd - claimedEnd;
-  auto centralAt = [&](int64_t p) {
-    return rangeFits(p, 4, static_cast<int64_t>(size_)) && loadLe32(data_ + p) == engine::kCentralHeaderSignature;
-  };
   const int64_t shifted = static_cast<int64_t>(dirOffset) + prefix_;
   if (prefix_ >= 0 && centralAt(shifted)) {
-    dirStart = static_cast<uint64_t>(shifted);
+    spot.start = static_cast<uint64_t>(shifted);
   } else if (centralAt(static_cast<int64_t>(dirOffset))) {
     prefix_ = 0;
-    dirStart = dirOffset;
+    spot.start = dirOffset;
   } else {
     return kResultBadDirectory;
   }
   return kResultOk;
 }
 
-uint16_t ReaderArchive::readDirectory(uint64_t count, uint64_t dirStart, uint64_t dirSize) {
-  (void)dirSize;  // the directory is read up to the end record, whatever its stored size says
-  const uint64_t room = size_ - dirStart;
-  if (count > room / engine::kCentralHeaderSize) return kResultBadDirectory;
-  entries_.reserve(static_cast<size_t>(count));
-  size_t at = static_cast<size_t>(dirStart);
-  for (uint64_t i = 0; i < count; ++i) {
+uint16_t ReaderArchive::readDirectory(const DirectorySpot& spot) {
+  const uint64_t room = size_ - spot.start;
+  if (spot.count > room / engine::kCentralHeaderSize) return kResultBadDirectory;
+  entries_.reserve(static_cast<size_t>(spot.count));
+  size_t at = static_cast<size_t>(spot.start);
+  size_t unnamed = 0;  // entries given the archive's name so far
+  for (uint64_t i = 0;; ++i) {
+    if (i >= spot.count) {
+      // A wrapped 16-bit count: the headers that follow up to the end
+      // records are entries too.
+      if (!spot.countWraps || at + engine::kCentralHeaderSize > spot.end ||
+          loadLe32(data_ + at) != engine::kCentralHeaderSignature)
+        break;
+    }
     if (!rangeFits(static_cast<int64_t>(at), engine::kCentralHeaderSize, static_cast<int64_t>(size_)))
       return kResultBadDirectory;
     const auto header = engine::parseCentralHeader({data_ + at, engine::kCentralHeaderSize});
@@ -231,10 +334,14 @@ uint16_t ReaderArchive::readDirectory(uint64_t count, uint64_t dirStart, uint64_
     const std::string_view comment(
         reinterpret_cast<const char*>(data_ + body + header->nameLength + header->extraLength), header->commentLength);
     e.name = entryName(raw, header->flags, e.extra);
+    if (e.name.empty()) {
+      e.name = ++unnamed == 1 ? fallbackName_ : fallbackName_ + "_" + std::to_string(unnamed);
+    }
     e.comment = engine::entryNameToUtf8(comment, header->flags);
     e.compressedSize = header->compressedSize;
     e.uncompressedSize = header->uncompressedSize;
     e.localOffset = header->localHeaderOffset;
+    e.disk = header->diskNumberStart;
     // Zip64: only the fields saturated in the header are in the block, in
     // this order; a missing one leaves the stored value.
     const auto z = findExtra(e.extra, kExtraZip64);
@@ -247,16 +354,35 @@ uint16_t ReaderArchive::readDirectory(uint64_t count, uint64_t dirStart, uint64_
     take(e.uncompressedSize);
     take(e.compressedSize);
     take(e.localOffset);
+    if (e.disk == kSaturated16 && z.size() >= zi + 4) e.disk = loadLe32(z.data() + zi);
+    if (e.uncompressedSize == kSaturated32 || e.compressedSize == kSaturated32) sizesFromLocal(e);
     at = body + varLength;
   }
   return kResultOk;
 }
 
+// Local header, as far as the sizes go:
+//   0 sig | 4 needed | 6 flags | 8 method | 10 time | 12 date | 14 crc |
+//   18 compressed size | 22 uncompressed size | 26 name length | 28 extra length
+// Its Zip64 block holds both sizes (uncompressed first) when either is
+// saturated there.
+void ReaderArchive::sizesFromLocal(ReaderEntry& e) const {
+  const int64_t pos = positionOf(e.disk, e.localOffset);
+  if (pos < 0 || !rangeFits(pos, engine::kLocalHeaderSize, static_cast<int64_t>(size_))) return;
+  const auto local = engine::parseLocalHeader({data_ + pos, engine::kLocalHeaderSize});
+  if (!local) return;
+  const int64_t extraAt = pos + static_cast<int64_t>(engine::kLocalHeaderSize) + local->nameLength;
+  if (!rangeFits(extraAt, local->extraLength, static_cast<int64_t>(size_))) return;
+  const auto z = findExtra({data_ + extraAt, local->extraLength}, kExtraZip64);
+  if (z.size() < 16) return;
+  if (e.uncompressedSize == kSaturated32) e.uncompressedSize = loadLe64(z.data());
+  if (e.compressedSize == kSaturated32) e.compressedSize = loadLe64(z.data() + 8);
+}
+
 bool ReaderArchive::locate(const ReaderEntry& entry, EntryData& out) const {
-  if (entry.localOffset > static_cast<uint64_t>(INT64_MAX - prefix_)) return false;
-  const int64_t pos = static_cast<int64_t>(entry.localOffset) + prefix_;
+  const int64_t pos = positionOf(entry.disk, entry.localOffset);
   const int64_t size = static_cast<int64_t>(size_);
-  if (!rangeFits(pos, engine::kLocalHeaderSize, size)) return false;
+  if (pos < 0 || !rangeFits(pos, engine::kLocalHeaderSize, size)) return false;
   const auto local = engine::parseLocalHeader({data_ + pos, engine::kLocalHeaderSize});
   if (!local) return false;
   const int64_t extraAt = pos + static_cast<int64_t>(engine::kLocalHeaderSize) + local->nameLength;

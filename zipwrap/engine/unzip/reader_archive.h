@@ -27,6 +27,18 @@
 // to every stored offset. When the central directory's signature is not there
 // but at the stored offset itself, the stored offsets are taken as they are.
 //
+// Split sets (reader_parts.h): when the end record names a disk other than
+// the first, the parts beside the archive are mapped end to end and every
+// offset counts from the start of the disk its record names (the end
+// record's and the Zip64 records' disks, each central header's start disk);
+// a set of numbered parts whose records all name disk 0 is one archive cut
+// into pieces and read as their concatenation. The multi-disk mode (-!) of
+// removable disks goes through span_read.h instead.
+//
+// Entry counts: more central headers than a 16-bit count without Zip64
+// records says (a writer that let the count wrap) are all read, as long as
+// they lie before the end records.
+//
 // Every offset and length comes from the file and is checked against the
 // mapped size before it is used; the entry count is bounded by the directory
 // bytes really there (46 bytes at least per entry), so memory stays bounded
@@ -56,6 +68,7 @@ struct ReaderEntry {
   uint64_t compressedSize = 0;   // Zip64 resolved; the encryption header included
   uint64_t uncompressedSize = 0;
   uint64_t localOffset = 0;        // stored local header offset (Zip64 resolved), prefix not added
+  uint32_t disk = 0;               // the disk (part) its local header is on (Zip64 resolved)
   std::string name;                // UTF-8, "/" separators, cut at a NUL
   std::string comment;             // file comment as UTF-8
   std::span<const uint8_t> extra;  // central extra field (inside the mapping)
@@ -66,8 +79,8 @@ struct ReaderEntry {
   // carries them, else -1.
   int32_t unixMode() const;
   bool isSymlink() const;
-  // A folder: the name ends with "/", or nothing is declared in it and it
-  // carries the DOS folder bit.
+  // A folder: the name ends with "/", its Unix mode says so, or (without a
+  // Unix mode) it carries the DOS folder bit, whatever data it holds.
   bool isFolder() const;
   uint8_t dosAttributes() const { return static_cast<uint8_t>(header.externalAttributes & 0x3F); }
   uint32_t dosDateTime() const {
@@ -90,8 +103,11 @@ class ReaderArchive {
 
   // Opens and reads the directory. Returns a result code of
   // engine_results.h: 0, 100 (missing), 400 (not a readable file), 110 (no
-  // end record), 160 (damaged directory), 410 (one disk of a set and
-  // multiDisk false), 120 (out of memory).
+  // end record), 160 (damaged directory), 410 (one disk of a set whose other
+  // parts are not beside it, multiDisk false), 120 (out of memory).
+  // multiDisk: path is an already joined set (span_read.h), whose end
+  // record may still name its last disk; otherwise an earlier part of a
+  // split set ("NAME.z01") opens the set through "NAME.zip".
   [[nodiscard]] uint16_t open(const std::string& path, bool multiDisk);
 
   const std::vector<ReaderEntry>& entries() const { return entries_; }
@@ -104,12 +120,29 @@ class ReaderArchive {
   bool locate(const ReaderEntry& entry, EntryData& out) const;
 
  private:
-  uint16_t readEndRecords(bool multiDisk, uint64_t& count, uint64_t& dirStart, uint64_t& dirSize);
-  uint16_t readDirectory(uint64_t count, uint64_t dirStart, uint64_t dirSize);
+  // Where the central directory lies and how many entries it claims.
+  struct DirectorySpot {
+    uint64_t count = 0;       // entries claimed
+    uint64_t start = 0;       // first central header in the mapping
+    uint64_t end = 0;         // where the end records begin
+    bool countWraps = false;  // the count is a 16-bit field without Zip64 records
+    uint32_t lastDisk = 0;    // the disk the end record names as its own
+  };
+  uint16_t mapFile(const std::string& path);
+  uint16_t readEndRecords(bool multiDisk, DirectorySpot& spot);
+  uint16_t readDirectory(const DirectorySpot& spot);
+  // An offset on a disk as a position in the mapping; -1 when out of reach.
+  int64_t positionOf(uint32_t disk, uint64_t offset) const;
+  // The sizes of an entry whose central header saturates them without a
+  // Zip64 value, from the Zip64 block of its local header.
+  void sizesFromLocal(ReaderEntry& e) const;
+  void unmap();
 
-  const uint8_t* data_ = nullptr;     // the mapped file; null when empty or closed
+  const uint8_t* data_ = nullptr;     // the mapped file or set; null when empty or closed
   size_t size_ = 0;                   // its length
-  int64_t prefix_ = 0;                // added to every stored offset
+  int64_t prefix_ = 0;                // added to every stored offset (single archives)
+  std::vector<uint64_t> diskStarts_;  // a split set: where each disk begins; empty otherwise
+  std::string fallbackName_;          // the name of an entry whose stored name is empty
   std::string comment_;               // the archive comment's bytes
   std::vector<ReaderEntry> entries_;  // the central directory, in order
 };

@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "control/engine/decode/decode_entry.h"
+#include "control/engine/decode/decode_entry_extended.h"
 #include "control/engine/decode/decode_entry_flat.h"
 #include "control/engine/format/crc32.h"
 #include "zipwrap/engine/methods/modern_methods.h"
@@ -235,7 +236,7 @@ int methodOf(const DecodeJob& job) { return job.aes ? job.aes->info().method : j
 bool flatFits(const DecodeJob& job) {
   const ReaderEntry& e = *job.entry;
   const int method = methodOf(job);
-  return engine::isDecodableMethod(method) && !isModernMethod(method) && e.uncompressedSize > 0 &&
+  return engine::isDecodableMethodExtended(method) && !isModernMethod(method) && e.uncompressedSize > 0 &&
          e.uncompressedSize <= job.data.size() * kMaxExpansion + kExpansionSlack;
 }
 
@@ -263,8 +264,8 @@ EntryVerdict decodeStream(const DecodeJob& job, StreamOutput& output) {
   DecodeStatus s;
   if (isModernMethod(method)) {
     s = decodeModernMethod(method, e.header.flags, e.uncompressedSize, reader.input(), output, &hooks);
-  } else if (engine::isDecodableMethod(method)) {
-    s = engine::decodeEntryData(method, e.header.flags, e.uncompressedSize, reader.input(), output, &hooks);
+  } else if (engine::isDecodableMethodExtended(method)) {
+    s = engine::decodeEntryDataExtended(method, e.header.flags, e.uncompressedSize, reader.input(), output, &hooks);
   } else {
     return EntryVerdict::UnknownMethod;
   }
@@ -274,7 +275,7 @@ EntryVerdict decodeStream(const DecodeJob& job, StreamOutput& output) {
 
 }  // namespace
 
-bool canDecodeMethod(int method) { return isModernMethod(method) || engine::isDecodableMethod(method); }
+bool canDecodeMethod(int method) { return isModernMethod(method) || engine::isDecodableMethodExtended(method); }
 
 EntryVerdict decodeIntoFile(const DecodeJob& job, int fd, std::vector<uint8_t>& scratch, int& error) {
   error = 0;

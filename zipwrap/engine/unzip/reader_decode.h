@@ -2,8 +2,9 @@
 // (a link's target), or nowhere but the CRC (testing).
 //
 // Paths:
-//   flat     methods the control's decoders know (decode_entry.h), with a
-//            declared size the compressed bytes can plausibly produce: the
+//   flat     methods the control's decoders know, deflate64 included
+//            (decode_entry_extended.h), with a declared size the
+//            compressed bytes can plausibly produce: the
 //            whole output in one place, decodeEntryToBuffer writing straight
 //            into it (a large output file mapped after its blocks are
 //            reserved; a reused memory block for small files, written at
