@@ -2,6 +2,7 @@
 #include "manager/readers/extractors.h"
 
 #include "manager/readers/arc_extract.h"
+#include "manager/readers/arj_extract.h"
 #include "manager/readers/cab_extract.h"
 #include "manager/readers/gzip_extract.h"
 #include "manager/readers/lha_extract.h"
@@ -18,6 +19,8 @@ std::unique_ptr<TUnBase> makeExtractor(TArcType type) {
       return std::make_unique<TUnTAR>();
     case atCAB:
       return std::make_unique<TUnCAB>();
+    case atARJ:
+      return std::make_unique<TUnARJ>();
     case atARC:
     case atPAK:
       return std::make_unique<TUnARC>();

@@ -14,7 +14,9 @@
 //                         used as the separator
 //   9     method          10 file type (0 binary, 1 text, 2 main header,
 //                         3 folder, 4 volume label)
-//   12    DOS stamp       u32 (time low, date high)
+//   12    stamp           u32: DOS date and time (time low, date high); from
+//                         a Unix host (7, value 2) seconds since 1970, as
+//                         arj itself writes and reads them there
 //   16    packed size     20 unpacked size   24 CRC-32 of the data
 //   28    name position   30 access mode (DOS attributes for DOS hosts)
 //   4 + first size        name, zero-terminated; then the comment, zero-terminated
@@ -39,6 +41,7 @@
 #include <vector>
 
 #include "control/engine/format/crc32.h"
+#include "manager/readers/arj_header.h"
 #include "manager/readers/reader_errors.h"
 #include "manager/readers/format_walkers.h"
 #include "manager/readers/legacy_fields.h"
@@ -51,18 +54,7 @@ constexpr uint32_t kMaxBasic = 2600;  // the largest basic header the format all
 constexpr int kMaxVolumes = 999;
 constexpr int kMaxExtHeaders = 64;  // extended headers per header beyond this do not fit
 
-enum : uint8_t { kEncrypted = 0x01, kVolume = 0x04, kExtFile = 0x08 };
-
-// One header, as parsed from any file of the set.
-struct ArjHeader {
-  uint16_t basicSize = 0;  // 0 for the end of the archive
-  uint8_t firstSize = 0;
-  uint8_t versionMade = 0, versionNeeded = 0, hostOs = 0, flags = 0, method = 0, fileType = 0;
-  uint32_t stamp = 0, packed = 0, unpacked = 0, crc = 0;
-  uint16_t accessMode = 0;
-  std::string name;
-  int64_t dataStart = 0;  // behind the header's CRC and extended headers
-};
+constexpr uint8_t kEncrypted = kArjEncrypted, kVolume = kArjVolume, kExtFile = kArjExtFile;
 
 // Parses the header at pos of file (size bytes long). Returns 0, or the
 // error code of a header that does not fit.
@@ -86,6 +78,8 @@ int32_t parseHeader(const WalkContext& ctx, int64_t pos, ArjHeader& out) {
   out.flags = basic[4];
   out.method = basic[5];
   out.fileType = basic[6];
+  out.modifier = basic[7];
+  out.encryptionVersion = out.firstSize > 28 ? basic[28] : 0;
   out.stamp = r.le32(8);
   out.packed = r.le32(12);
   out.unpacked = r.le32(16);
@@ -111,14 +105,18 @@ int32_t parseHeader(const WalkContext& ctx, int64_t pos, ArjHeader& out) {
 }
 
 // The first local header's position behind the main header at pos, or an error.
-int32_t firstLocalHeader(const WalkContext& ctx, int64_t pos, int64_t& first) {
+int32_t firstLocalHeader(const WalkContext& ctx, int64_t pos, int64_t& first, ArjHeader* mainHeader = nullptr) {
   ArjHeader main;
   const int32_t err = parseHeader(ctx, pos, main);
   if (err != 0) return err;
   if (main.basicSize == 0 || main.fileType != 2) return E_BADHEADR;
   first = main.dataStart;  // a main header has no data
+  if (mainHeader) *mainHeader = main;
   return 0;
 }
+
+// The entry's time: seconds since 1970 from a Unix host, else DOS.
+vz::LocalTime stampOf(const ArjHeader& h) { return h.hostOs == 2 ? unixStamp(h.stamp) : dosStamp(h.stamp); }
 
 // The name of volume number (1..999) of the set whose first file is path.
 std::string volumeName(const std::string& path, int number) {
@@ -171,7 +169,7 @@ class ArjWalker final : public FormatWalker {
     entry.packedSize = hd.packed;
     entry.unpackedSize = hd.unpacked;
     entry.crc = hd.crc;
-    entry.dateTime = dosStamp(hd.stamp);
+    entry.dateTime = arjStamp(hd);
     entry.isFolder = hd.fileType == 3;
     entry.attributes32 = hd.accessMode;
     // DOS-like hosts keep DOS attributes; Unix hosts (2) a Unix mode.
@@ -192,7 +190,7 @@ class ArjWalker final : public FormatWalker {
   // Adds the sizes of the entry's continuations in the next volumes.
   void followVolumes(WalkContext& ctx, const ArjHeader& start, ArcEntry& entry) {
     ArjHeader part = start;
-    for (int number = firstVolumeNumber(ctx.archivePath); part.flags & kVolume; ++number) {
+    for (int number = volumeNumberAfter(ctx.archivePath); part.flags & kVolume; ++number) {
       if (number > kMaxVolumes) {
         raise(ctx, E_MAXVOLUMES, {});
         return;
@@ -224,8 +222,13 @@ class ArjWalker final : public FormatWalker {
     }
   }
 
+  static void raise(WalkContext& ctx, int32_t code, const std::string& volume) {
+    if (ctx.lister) ctx.lister->raiseError(code, volume);
+  }
+
+ public:
   // The number of the volume after the one being walked (NAME.A01 -> 2).
-  static int firstVolumeNumber(const std::string& path) {
+  static int volumeNumberAfter(const std::string& path) {
     const size_t dot = path.find_last_of('.');
     if (dot == std::string::npos || path.size() - dot != 4) return 1;
     const std::string ext = path.substr(dot + 1);
@@ -240,17 +243,19 @@ class ArjWalker final : public FormatWalker {
     }
     return digits >= 2 ? n + 1 : 1;
   }
-
-  static void raise(WalkContext& ctx, int32_t code, const std::string& volume) {
-    if (ctx.lister) ctx.lister->raiseError(code, volume);
-  }
 };
 
 }  // namespace
 
 std::unique_ptr<FormatWalker> makeArjWalker() { return std::make_unique<ArjWalker>(); }
 
-// Exposed for the tests of the volume names.
+// Exposed for the tests of the volume names, and for TUnARJ (arj_header.h).
 std::string arjVolumeName(const std::string& path, int number) { return volumeName(path, number); }
+int32_t parseArjHeader(const WalkContext& ctx, int64_t pos, ArjHeader& out) { return parseHeader(ctx, pos, out); }
+int32_t arjFirstLocalHeader(const WalkContext& ctx, int64_t pos, int64_t& first, ArjHeader* mainHeader) {
+  return firstLocalHeader(ctx, pos, first, mainHeader);
+}
+vz::LocalTime arjStamp(const ArjHeader& h) { return stampOf(h); }
+int arjVolumeNumberAfter(const std::string& path) { return ArjWalker::volumeNumberAfter(path); }
 
 }  // namespace vz::readers

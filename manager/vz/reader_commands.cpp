@@ -74,6 +74,13 @@ int extract(const CommandLine& line, TArcType type, std::ostream& out, std::ostr
   x->ExtractDir = line.extractDirectory.value_or(".");
   x->UseStoredDirs = line.usePaths.value_or(true);
   x->FileSpec = "*.*";
+  // Encrypted entries (ARJ garbled, BH): -p first, then the password window.
+  if (line.password) x->Passwords.push_back(*line.password);
+  x->OnGetPassword = [](TUnBase&, const std::string& fn, std::string& password, bool& tryAgain) {
+    const PasswordDecision d = askPassword(fn);
+    password = d.answer == kPasswordOk ? d.password : std::string();
+    tryAgain = !password.empty();
+  };
   // Cancel in the replace question keeps that file and takes no later entry.
   bool cancelled = false;
   x->OnBegin = [&](TUnBase&, const std::string& fn, int32_t, bool& take) {
