@@ -3,6 +3,7 @@
 
 #include "manager/readers/arc_extract.h"
 #include "manager/readers/arj_extract.h"
+#include "manager/readers/bh_extract.h"
 #include "manager/readers/cab_extract.h"
 #include "manager/readers/gzip_extract.h"
 #include "manager/readers/lha_extract.h"
@@ -21,6 +22,8 @@ std::unique_ptr<TUnBase> makeExtractor(TArcType type) {
       return std::make_unique<TUnCAB>();
     case atARJ:
       return std::make_unique<TUnARJ>();
+    case atBH:
+      return std::make_unique<TUnBH>();
     case atARC:
     case atPAK:
       return std::make_unique<TUnARC>();
