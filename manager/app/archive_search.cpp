@@ -173,6 +173,10 @@ SearchSummary searchArchives(const SearchOptions& options, const SearchVisitor& 
         continue;
       }
       if (!S_ISREG(fst.st_mode) || !searchMaskMatches(name, options.mask)) continue;
+      if (visitor.checking && !visitor.checking(full)) {
+        summary.stopped = true;
+        break;
+      }
       ++summary.filesSeen;
 
       SearchResult r;

@@ -85,6 +85,7 @@ struct SearchResult {
 struct SearchVisitor {
   std::function<bool(const SearchResult&)> found;    // one archive
   std::function<bool(const std::string&)> entering;  // a folder about to be read
+  std::function<bool(const std::string&)> checking;  // a file about to be looked at (the window pumps here)
 };
 
 struct SearchSummary {

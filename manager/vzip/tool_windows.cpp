@@ -1,12 +1,14 @@
-// The tool windows' entry points until each window has its own file.
-#include "manager/vzip/windows.h"
+// The tool windows' screenshot list: each window file offers its own
+// windows filled with sample data; this gathers them in one order.
+#include "manager/vzip/tool_windows.h"
 
 namespace vz::vzip {
 
-std::optional<std::string> runFindArchive(QWidget*) { return std::nullopt; }
-bool runRecoverPassword(QWidget*, const std::string&) { return false; }
-void runFtpWindow(QWidget*, bool, const std::string&) {}
-void showViewer(QWidget*, const std::string&) {}
-std::vector<ScreenshotWindow> toolScreenshotWindows() { return {}; }
+std::vector<ScreenshotWindow> toolScreenshotWindows() {
+  std::vector<ScreenshotWindow> all;
+  for (auto part : {findArchiveScreenshots, recoverPasswordScreenshots, ftpScreenshots, viewerScreenshots})
+    for (ScreenshotWindow& w : part()) all.push_back(std::move(w));
+  return all;
+}
 
 }  // namespace vz::vzip

@@ -139,8 +139,8 @@ TEST_P(PasswordRecoveryTest, StopEndsTheSearch) {
 INSTANTIATE_TEST_SUITE_P(Makers, PasswordRecoveryTest,
                          ::testing::Values(Maker{"zip", {"zip"}, true}, Maker{"zip-stored-pipe", {"zip", "sh"}, true},
                                            Maker{"7zz", {"7zz"}, false}),
-                         [](const auto& info) {
-                           std::string n = info.param.name;
+                         [](const auto& param_info) {
+                           std::string n = param_info.param.name;
                            for (char& c : n)
                              if (c == '-') c = '_';
                            return n;
