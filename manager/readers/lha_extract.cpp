@@ -22,7 +22,7 @@ constexpr uint32_t kUnixTypeMask = 0xF000, kUnixLink = 0xA000;
 std::vector<ArcEntry> walkEntries(TZipCommon& owner, const std::string& path) {
   std::vector<ArcEntry> entries;
   TArcLister lister;
-  lister.FileSpec = "*";
+  lister.FileSpec = "*.*";
   lister.ShowBlankDirs = true;
   lister.OnError = [&owner](TZipCommon&, const std::string&, const std::string&, int32_t code) {
     owner.raiseError(code);

@@ -29,7 +29,7 @@ int32_t TUnZOO::activate() {
   std::vector<ArcEntry> entries;
   {
     TArcLister lister;
-    lister.FileSpec = "*";
+    lister.FileSpec = "*.*";
     lister.ShowBlankDirs = true;
     lister.OnError = [this](TZipCommon&, const std::string&, const std::string&, int32_t code) { raiseError(code); };
     lister.OnRead = [&entries](TArcLister& l, int32_t, int32_t) { entries.push_back(l.entry()); };
