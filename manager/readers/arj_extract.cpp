@@ -21,7 +21,7 @@ namespace {
 using codecs::ArjStatus;
 
 constexpr int kMaxVolumes = 999;
-constexpr uint8_t kFolder = 3, kLabel = 4, kMainHeader = 2;
+constexpr uint8_t kFolder = 3, kLabel = 4, kMainHeader = 2, kUnixSpecial = 6;
 constexpr uint8_t kUnixHost = 2;
 
 // One file of the set, open for reading.
@@ -181,6 +181,12 @@ int32_t TUnARJ::activate() {
       continue;
     }
     if (h.fileType == kLabel || !wanted(item.name)) continue;
+    if (h.fileType == kUnixSpecial) {
+      // A hard link: a copy of the earlier entry it names (25132 when that
+      // was not extracted in this run); other special files are not made.
+      if (!h.unixLink.empty()) copyEarlier(item, h.unixLink);
+      continue;
+    }
 
     std::string password;
     // An entry without data has nothing garbled (and nothing to check a password on).

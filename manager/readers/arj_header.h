@@ -23,6 +23,7 @@ struct ArjHeader {
   uint32_t stamp = 0, packed = 0, unpacked = 0, crc = 0;
   uint16_t accessMode = 0;
   std::string name;
+  std::string unixLink;   // a Unix special file's ("U" extended header) target, "" when none
   int64_t dataStart = 0;  // behind the header's CRC and extended headers
 };
 

@@ -21,7 +21,9 @@
 //   28    name position   30 access mode (DOS attributes for DOS hosts)
 //   4 + first size        name, zero-terminated; then the comment, zero-terminated
 //   4 + basic size        CRC-32 of the basic header (bytes 4 .. 4 + basic size)
-//   then                  extended headers: u16 size (0 ends them), bytes, CRC-32
+//   then                  extended headers: u16 size (0 ends them), bytes, CRC-32;
+//                         a Unix host's hard link (file type 6) has one of
+//                         "U", two bytes (00 21 from arj), the name it links to
 //   then                  the data (packed size bytes)
 //
 // The first local header follows the main header's CRC and extended
@@ -95,6 +97,10 @@ int32_t parseHeader(const WalkContext& ctx, int64_t pos, ArjHeader& out) {
     const int64_t extSize = sz[0] | (sz[1] << 8);
     p += 2;
     if (extSize == 0) break;
+    // A Unix host's special-file header: "U", two bytes, the link target.
+    std::vector<uint8_t> ext;
+    if (extSize > 3 && extSize <= kMaxBasic && readSpan(ctx, p, extSize, ext) && ext[0] == 'U')
+      out.unixLink = storedName(std::string_view(reinterpret_cast<const char*>(ext.data()) + 3, ext.size() - 3));
     p += extSize + 4;
   }
   out.dataStart = p;

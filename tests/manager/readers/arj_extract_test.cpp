@@ -1,7 +1,7 @@
 // TUnARJ against arj itself: trees archived by arj with methods 0 to 4
 // come out byte for byte with good CRCs; a multi-volume set (arj -v) is
 // joined part by part, and a missing volume ends only the entry that needs
-// it; garbled archives (arj -g) open with the right password from
+// it; a hard link comes out as a copy; garbled archives (arj -g) open with the right password from
 // Passwords or OnGetPassword and report 25190 without one; the corpus's ARJ
 // archives match 7zz's extraction; damaged data fails only its own entry.
 #include <gtest/gtest.h>
@@ -131,6 +131,21 @@ TEST_P(ArjGarbled, OpensWithThePasswordOnly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, ArjGarbled, ::testing::Values(0, 1, 4));
+
+// arj keeps a second name of a file (a hard link) as a special entry
+// naming the first: it comes out as a copy.
+TEST(ArjExtract, HardLinkBecomesACopyOfItsFile) {
+  if (!vz::test::haveProgram("arj")) GTEST_SKIP() << "arj missing";
+  vz::test::ScratchDir dir("unarjl");
+  fs::create_directories(dir.file("src"));
+  vz::test::writeFile(dir.file("src/first"), std::string("one file, two names\n"));
+  fs::create_hard_link(dir.file("src/first"), dir.file("src/second"));
+  ASSERT_EQ(arj({"a", "-y", "../l.arj", "first", "second"}, dir.file("src")), 0);
+  const test::RunLog log = extract<TUnARJ>(dir.file("l.arj"), dir.file("ours"));
+  EXPECT_TRUE(log.errors.empty());
+  EXPECT_EQ(log.extracted, 2);
+  EXPECT_EQ(files(readTree(dir.file("ours"))), files(readTree(dir.file("src"))));
+}
 
 TEST(ArjExtract, CorpusMatchesSevenZip) {
   if (!vz::test::haveProgram("7zz")) GTEST_SKIP() << "7zz missing";
