@@ -36,6 +36,42 @@ constexpr uint64_t kBatch = 4096;
 constexpr auto kReportInterval = std::chrono::milliseconds(40);
 // Most brute-force workers.
 constexpr unsigned kMaxThreads = 64;
+// Compressed bytes of the entry kept in memory for the confirmations; a
+// longer entry whose first bytes decode cleanly is then read from the file.
+constexpr size_t kMemoryPrefix = 4 * 1024 * 1024;
+// Bytes decrypted per refill of the in-memory input: the first refill is
+// small, since the decoder rejects most wrong passwords within a few bytes,
+// and each further one doubles up to the largest.
+constexpr size_t kFirstDecryptChunk = 32;
+constexpr size_t kDecryptChunk = 16384;
+
+// The entry's compressed bytes from memory, decrypted chunk by chunk. The
+// input's count is the whole entry's, so running out of the prefix shows
+// as failed().
+class DecryptingInput final : public engine::DecodeInput {
+ public:
+  DecryptingInput(const std::vector<uint8_t>& prefix, uint64_t entryBytes, const ZipKeys& keys)
+      : DecodeInput(entryBytes), prefix_(prefix), keys_(keys) {}
+
+ protected:
+  size_t fetch(const uint8_t** data, size_t maxBytes) override {
+    size_t n = std::min({maxBytes, prefix_.size() - offset_, chunkSize_});
+    if (n == 0) return 0;
+    chunkSize_ = std::min(chunkSize_ * 2, kDecryptChunk);
+    std::copy_n(prefix_.data() + offset_, n, chunk_);
+    engine::decryptBuffer(keys_, chunk_, n);
+    offset_ += n;
+    *data = chunk_;
+    return n;
+  }
+
+ private:
+  const std::vector<uint8_t>& prefix_;     // the encrypted bytes behind the header
+  ZipKeys keys_;                           // the running keys
+  size_t offset_ = 0;                      // bytes of prefix_ handed out
+  size_t chunkSize_ = kFirstDecryptChunk;  // most bytes the next refill decrypts
+  uint8_t chunk_[kDecryptChunk];           // the current decrypted chunk
+};
 
 // Decoded bytes into a CRC-32 only.
 class CrcOutput final : public engine::DecodeOutput {
@@ -178,6 +214,9 @@ RecoveryStatus PasswordRecovery::open(const std::string& archivePath, size_t ent
   if (reader.readLocalHeader(wanted.header, local) == engine::ReadStatus::NotZip) return RecoveryStatus::ReadError;
   if (!reader.input().seek(local.dataOffset) || !reader.input().read(header_, sizeof header_))
     return RecoveryStatus::ReadError;
+  const uint64_t dataBytes = wanted.header.compressedSize - engine::kEncryptionHeaderSize;
+  prefix_.resize(static_cast<size_t>(std::min<uint64_t>(dataBytes, kMemoryPrefix)));
+  if (!prefix_.empty() && !reader.input().read(prefix_.data(), prefix_.size())) return RecoveryStatus::ReadError;
 
   path_ = reader.archivePath();
   entry_ = entryOf(entryIndex, name, wanted.header);
@@ -196,14 +235,13 @@ RecoveryStatus PasswordRecovery::open(const std::string& archivePath, size_t ent
   return RecoveryStatus::Found;
 }
 
-// Assumes keys are the password's; decrypts header bytes 1 to 11 on the way
-// to byte 12, which is only compared (it needs no key update).
+// Assumes keys are the password's. The engine's header decryption keeps
+// the keys in registers for the twelve bytes: one call per candidate.
 bool PasswordRecovery::headerCheckWithKeys(ZipKeys keys) const {
-  for (size_t i = 0; i + 1 < engine::kEncryptionHeaderSize; ++i) {
-    uint8_t plain = header_[i] ^ engine::streamByte(keys);
-    engine::updateKeys(keys, plain);
-  }
-  int last = header_[engine::kEncryptionHeaderSize - 1] ^ engine::streamByte(keys);
+  uint8_t header[engine::kEncryptionHeaderSize];
+  std::copy(std::begin(header_), std::end(header_), header);
+  engine::decryptHeader(keys, header);
+  const int last = header[engine::kEncryptionHeaderSize - 1];
   return last == checkByte_ || last == checkByteAlt_;
 }
 
@@ -212,6 +250,17 @@ bool PasswordRecovery::decodeAndCheck(const ZipKeys& keysAfterPassword) const {
   uint8_t header[engine::kEncryptionHeaderSize];
   std::copy(std::begin(header_), std::end(header_), header);
   engine::decryptHeader(keys, header);
+  const uint64_t dataBytes = entry_.compressedSize - engine::kEncryptionHeaderSize;
+  {
+    DecryptingInput input(prefix_, dataBytes, keys);
+    CrcOutput output;
+    output.setLimit(entry_.uncompressedSize);
+    engine::DecodeStatus s =
+        engine::decodeEntryData(entry_.method, entry_.flags, entry_.uncompressedSize, input, output);
+    if (prefix_.size() == dataBytes || !input.failed())
+      return s == engine::DecodeStatus::Ok && output.total() == entry_.uncompressedSize && output.crc == entry_.crc;
+    // The prefix decoded cleanly and ran out: the whole entry decides.
+  }
   engine::ArchiveInput archive;
   if (!archive.open(path_)) return false;
   engine::EntryInput input(archive, dataOffset_ + static_cast<int64_t>(engine::kEncryptionHeaderSize),

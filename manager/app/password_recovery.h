@@ -22,7 +22,10 @@
 //
 // Speed: per candidate the keys come from the password, then 11 header
 // bytes are decrypted and the 12th compared (no allocation, no file
-// access). Brute force keeps the keys of every prefix, so the next string
+// access). A candidate that passes is decoded from the entry's first 4 MB,
+// kept in memory and decrypted a kilobyte at a time, so a wrong one costs
+// the few bytes the decoder needs to reject it; only an entry longer than
+// that whose beginning decodes cleanly is read on from the file. Brute force keeps the keys of every prefix, so the next string
 // of a length costs one key update for its last character plus the header.
 // The brute-force space is dealt out by first character to several worker
 // threads; the caller's thread meanwhile reports progress every few
@@ -126,14 +129,15 @@ class PasswordRecovery {
   // an entry that cannot be decoded.
   bool acceptAfterHeader(const engine::ZipKeys& keysAfterPassword, bool& confirmed) const;
 
-  std::string path_;         // the archive
-  EncryptedEntry entry_;     // the entry under test
-  int64_t dataOffset_ = 0;   // file position of the encryption header
-  uint8_t header_[12] = {};  // the encryption header as stored
-  uint8_t checkByte_ = 0;    // expected decrypted byte 12
-  int checkByteAlt_ = -1;    // a second accepted value (bit 3 entries), -1 none
-  bool decodable_ = false;   // the engine can decode the entry's method
-  bool open_ = false;        // open() succeeded
+  std::string path_;             // the archive
+  EncryptedEntry entry_;         // the entry under test
+  int64_t dataOffset_ = 0;       // file position of the encryption header
+  std::vector<uint8_t> prefix_;  // the first compressed bytes behind the header (at most 4 MB)
+  uint8_t header_[12] = {};      // the encryption header as stored
+  uint8_t checkByte_ = 0;        // expected decrypted byte 12
+  int checkByteAlt_ = -1;        // a second accepted value (bit 3 entries), -1 none
+  bool decodable_ = false;       // the engine can decode the entry's method
+  bool open_ = false;            // open() succeeded
 };
 
 }  // namespace vz::manager
