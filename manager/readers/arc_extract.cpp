@@ -58,7 +58,7 @@ int32_t TUnARC::activate() {
   // reported and ends the list, the entries before it are extracted.
   std::vector<ArcEntry> entries;
   TArcLister lister;
-  lister.FileSpec = "*";
+  lister.FileSpec = "*.*";  // every entry (the mask rule's match-all)
   lister.OnError = [this](TZipCommon&, const std::string&, const std::string& volume, int32_t code) {
     raiseError(code, volume);
   };
