@@ -78,7 +78,7 @@ class FindArchiveWindow : public QDialog {
     kinds_->setFlow(QListView::LeftToRight);
     kinds_->setWrapping(true);
     kinds_->setResizeMode(QListView::Adjust);
-    kinds_->setMaximumHeight(72);
+    kinds_->setMaximumHeight(56);
     for (int k = 0; k < manager::kSearchKindCount; ++k) {
       auto* item =
           new QListWidgetItem(QString::fromUtf8(manager::searchKindLabel(static_cast<manager::SearchKind>(k))));
@@ -125,6 +125,10 @@ class FindArchiveWindow : public QDialog {
     results_->setSortingEnabled(false);
     results_->header()->setSectionResizeMode(1, QHeaderView::Stretch);
     results_->header()->setStretchLastSection(false);
+    results_->setColumnWidth(0, 160);
+    results_->setColumnWidth(2, 90);
+    results_->setColumnWidth(3, 90);
+    results_->setColumnWidth(4, 150);
     connect(results_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) { choose(item); });
     connect(results_, &QTreeWidget::currentItemChanged, this, [this] { updateButtons(); });
 

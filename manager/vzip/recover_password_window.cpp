@@ -55,6 +55,13 @@ constexpr AlphabetPreset kAlphabets[] = {
     {"No brute force", ""},
 };
 
+// A form label whose access key moves the focus to buddy.
+QLabel* buddyLabel(const QString& text, QWidget* buddy) {
+  auto* label = new QLabel(text);
+  label->setBuddy(buddy);
+  return label;
+}
+
 QString methodName(uint16_t method) {
   switch (method) {
     case 0:
@@ -106,7 +113,7 @@ class RecoverPasswordWindow : public QDialog {
     auto* listRow = new QHBoxLayout;
     listRow->addWidget(wordList_, 1);
     listRow->addWidget(browse);
-    form->addRow(QStringLiteral("&Word list:"), listRow);
+    form->addRow(buddyLabel(QStringLiteral("&Word list:"), wordList_), listRow);
 
     auto* presets = new QComboBox;
     for (const AlphabetPreset& p : kAlphabets) presets->addItem(QString::fromUtf8(p.label));
@@ -117,7 +124,7 @@ class RecoverPasswordWindow : public QDialog {
     auto* alphaRow = new QHBoxLayout;
     alphaRow->addWidget(presets);
     alphaRow->addWidget(alphabet_, 1);
-    form->addRow(QStringLiteral("&Alphabet:"), alphaRow);
+    form->addRow(buddyLabel(QStringLiteral("&Alphabet:"), presets), alphaRow);
 
     maxLength_ = new QSpinBox;
     maxLength_->setObjectName(QStringLiteral("maxLength"));
@@ -134,7 +141,7 @@ class RecoverPasswordWindow : public QDialog {
     lengthRow->addWidget(threads_);
     lengthRow->addWidget(new QLabel(QStringLiteral("threads")));
     lengthRow->addStretch();
-    form->addRow(QStringLiteral("&Length:"), lengthRow);
+    form->addRow(buddyLabel(QStringLiteral("&Length:"), maxLength_), lengthRow);
 
     start_ = new QPushButton(QStringLiteral("&Start"));
     start_->setObjectName(QStringLiteral("start"));
