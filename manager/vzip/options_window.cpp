@@ -48,42 +48,6 @@ const char* const kMethods[3] = {manager::kAssociatedProgram, manager::kInternal
 // The window's name for its stored placement.
 constexpr const char* kPlacementName = "Optionsfrm";
 
-// Between the chooser's file system model and its view: with the first
-// filter ("Executable Files") selected, folders and the names
-// looksLikeProgram accepts; with any other, everything.
-class ProgramFilter : public QSortFilterProxyModel {
- public:
-  using QSortFilterProxyModel::QSortFilterProxyModel;
-
-  void setSourceModel(QAbstractItemModel* source) override {
-    // Keep the names the dialog's own patterns reject, so that this
-    // model sees them (they come disabled and are enabled in flags()).
-    if (auto* fs = qobject_cast<QFileSystemModel*>(source)) fs->setNameFilterDisables(true);
-    QSortFilterProxyModel::setSourceModel(source);
-  }
-  void setProgramsOnly(bool on) {
-    programsOnly_ = on;
-    invalidateFilter();
-  }
-
- protected:
-  bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
-    auto* fs = qobject_cast<QFileSystemModel*>(sourceModel());
-    if (!fs || !programsOnly_) return true;
-    const QModelIndex index = fs->index(row, 0, parent);
-    const QFileInfo info = fs->fileInfo(index);
-    if (info.isDir()) return true;
-    return manager::looksLikeProgram(info.fileName().toStdString(), info.isExecutable());
-  }
-  Qt::ItemFlags flags(const QModelIndex& index) const override {
-    Qt::ItemFlags f = QSortFilterProxyModel::flags(index);
-    return index.isValid() ? f | Qt::ItemIsEnabled | Qt::ItemIsSelectable : f;
-  }
-
- private:
-  bool programsOnly_ = true;  // the first filter is selected when the chooser opens
-};
-
 QTreeWidget* twoColumnList(const char* first, const char* second, const char* name) {
   auto* list = new QTreeWidget;
   list->setObjectName(name);
@@ -111,12 +75,40 @@ QString qtFileFilter(const QString& windowsFilter) {
   return filters.join(";;");
 }
 
+// --- the virus program's chooser ------------------------------------------
+
+void ProgramFileFilter::setSourceModel(QAbstractItemModel* source) {
+  // Keep the names the dialog's own patterns reject, so that this model
+  // sees them (they come disabled and are enabled in flags()).
+  if (auto* fs = qobject_cast<QFileSystemModel*>(source)) fs->setNameFilterDisables(true);
+  QSortFilterProxyModel::setSourceModel(source);
+}
+
+void ProgramFileFilter::setProgramsOnly(bool on) {
+  programsOnly_ = on;
+  invalidateFilter();
+}
+
+bool ProgramFileFilter::filterAcceptsRow(int row, const QModelIndex& parent) const {
+  auto* fs = qobject_cast<QFileSystemModel*>(sourceModel());
+  if (!fs || !programsOnly_) return true;
+  const QFileInfo info = fs->fileInfo(fs->index(row, 0, parent));
+  if (info.isDir()) return true;
+  return manager::looksLikeProgram(info.fileName().toStdString(), info.isExecutable());
+}
+
+Qt::ItemFlags ProgramFileFilter::flags(const QModelIndex& index) const {
+  Qt::ItemFlags f = QSortFilterProxyModel::flags(index);
+  return index.isValid() ? f | Qt::ItemIsEnabled | Qt::ItemIsSelectable : f;
+}
+
 // --- the options window -----------------------------------------------------
 
 OptionsDialog::OptionsDialog(manager::OptionsModel& model, QWidget* parent) : QDialog(parent), model_(model) {
   setObjectName("Optionsfrm");
   setWindowTitle(t::kCaption);
   tabs_ = new QTabWidget;
+  tabs_->setUsesScrollButtons(false);  // the window is as wide as its four tabs
   tabs_->addTab(makeGeneralPage(), t::kGeneralPage);
   tabs_->addTab(makeAssociationsPage(), t::kAssociationsPage);
   tabs_->addTab(makeVersionPage(), t::kVersionPage);
@@ -277,7 +269,7 @@ void OptionsDialog::browseVirusProgram() {
   chooser.setOption(QFileDialog::DontUseNativeDialog);
   chooser.setFileMode(QFileDialog::ExistingFile);
   chooser.setNameFilters(qtFileFilter(t::kVirusFilter).split(";;"));
-  auto* proxy = new ProgramFilter(&chooser);
+  auto* proxy = new ProgramFileFilter(&chooser);
   chooser.setProxyModel(proxy);
   connect(&chooser, &QFileDialog::filterSelected, proxy,
           [&chooser, proxy](const QString& f) { proxy->setProgramsOnly(f == chooser.nameFilters().value(0)); });
@@ -304,7 +296,6 @@ ViewMethodDialog::ViewMethodDialog(const std::string& extension, const std::stri
   setObjectName("ViewMethod");
   setWindowTitle(t::kViewCaption);
   auto* question = new QLabel(QString(t::kViewQuestion) + q(extension) + "?");
-  question->setWordWrap(true);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(question);
   int ticked = 0;

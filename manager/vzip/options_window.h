@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QSortFilterProxyModel>
 #include <string>
 
 #include "manager/app/options_model.h"
@@ -60,6 +61,26 @@ class ViewMethodDialog : public QDialog {
 
  private:
   QRadioButton* choices_[3] = {};  // Associated Program, Internal Viewer, Windows Notepad
+};
+
+// Between the virus program chooser's file system model and its view: with
+// programsOnly (the "Executable Files" choice, the default) folders and the
+// names manager::looksLikeProgram accepts, otherwise everything. The file
+// system model is told to keep the names its own patterns reject; they come
+// disabled, and the ones kept here are enabled again.
+class ProgramFileFilter : public QSortFilterProxyModel {
+  Q_OBJECT
+ public:
+  using QSortFilterProxyModel::QSortFilterProxyModel;
+  void setSourceModel(QAbstractItemModel* source) override;
+  void setProgramsOnly(bool on);
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+ protected:
+  bool filterAcceptsRow(int row, const QModelIndex& parent) const override;
+
+ private:
+  bool programsOnly_ = true;  // the first filter is selected when the chooser opens
 };
 
 // The Windows form of a file filter ("Text|*.TXT;*.DOC|All|*.*") in Qt's

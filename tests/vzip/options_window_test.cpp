@@ -7,12 +7,16 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QEventLoop>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
+
+#include <sys/stat.h>
 
 #include "platform/registry.h"
 #include "tests/support/test_env.h"
@@ -126,6 +130,45 @@ TEST_F(OptionsWindowTest, CancelWritesNothing) {
   child<QPushButton>(&dialog, "cancel")->click();
   EXPECT_EQ(dialog.result(), QDialog::Rejected);
   EXPECT_EQ(test::readFile(reg::storeFile(kCU)), before);
+}
+
+// The chooser's "Executable Files" over a real folder: the file system
+// model keeps only *.EXE and *.COM, the filter adds back the runnable
+// files without an extension (enabled, so they can be picked).
+TEST_F(OptionsWindowTest, ProgramChooserShowsExeComAndRunnableFilesWithoutExtension) {
+  test::ScratchDir dir("vzchooser");
+  for (const char* name : {"SCAN.EXE", "tool.com", "scanner", "notes", "readme.txt", "run.sh"})
+    test::writeFile(dir.file(name), std::string_view("x"));
+  chmod(dir.file("scanner").c_str(), 0755);
+  chmod(dir.file("run.sh").c_str(), 0755);
+
+  QFileSystemModel files;
+  files.setNameFilters(
+      qtFileFilter(manager::options_text::kVirusFilter).split(";;").first().section('(', 1).chopped(1).split(' '));
+  files.setNameFilterDisables(false);  // as the file dialog sets it: rejected names hidden
+  ProgramFileFilter filter;
+  filter.setSourceModel(&files);
+  QEventLoop loop;
+  QObject::connect(&files, &QFileSystemModel::directoryLoaded, &loop, &QEventLoop::quit);
+  const QModelIndex root = files.setRootPath(QString::fromStdString(dir.path()));
+  QTimer::singleShot(60000, &loop, &QEventLoop::quit);  // never hang: the count below fails instead
+  if (files.rowCount(root) < 6) loop.exec();            // the folder is read on a worker thread
+  ASSERT_EQ(files.rowCount(root), 6);
+
+  auto shown = [&] {
+    QStringList names;
+    const QModelIndex proot = filter.mapFromSource(root);
+    for (int i = 0; i < filter.rowCount(proot); ++i) {
+      const QModelIndex index = filter.index(i, 0, proot);
+      names << index.data().toString();
+      EXPECT_TRUE(filter.flags(index) & Qt::ItemIsEnabled) << names.back().toStdString();
+    }
+    names.sort();
+    return names;
+  };
+  EXPECT_EQ(shown(), (QStringList{"SCAN.EXE", "scanner", "tool.com"}));
+  filter.setProgramsOnly(false);  // "All Files"
+  EXPECT_EQ(shown().size(), 6);
 }
 
 TEST(OptionsWindowFilter, VirusFilterInQtForm) {
