@@ -148,6 +148,20 @@ uint16_t dosAttributesOf(const struct stat& st, const std::string& name) {
 
 bool splitFileSpec(const std::string& spec, std::vector<std::string>& items) {
   items.clear();
+  if (spec.find('\n') != std::string::npos) {
+    // A list: one item per line, blanks kept; quotes around a line dropped.
+    size_t start = 0;
+    while (start <= spec.size()) {
+      size_t end = spec.find('\n', start);
+      if (end == std::string::npos) end = spec.size();
+      std::string line = spec.substr(start, end - start);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (line.size() >= 2 && line.front() == '"' && line.back() == '"') line = line.substr(1, line.size() - 2);
+      if (!line.empty()) items.push_back(line);
+      start = end + 1;
+    }
+    return true;
+  }
   size_t i = 0;
   while (i < spec.size()) {
     const unsigned char c = static_cast<unsigned char>(spec[i]);

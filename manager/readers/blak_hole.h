@@ -10,11 +10,15 @@
 //   swRead    lists the records: OnRead per record (its offset, one-based,
 //             and its number)
 //
-// FileSpec is a list of names or patterns ("*" and "?" by the lister's
-// mask rule, where "*" stops at the extension; a lone "*" takes every
-// name), separated by
-// blanks or line breaks; a name with blanks goes in double quotes:
-//   a.txt "my notes.txt" docs/*.doc
+// FileSpec names the files or records: names or patterns ("*" and "?" by
+// the lister's mask rule, where "*" stops at the extension; a lone "*"
+// takes every name), in either of two forms:
+//   on one line, separated by blanks, a name with blanks in double quotes:
+//     a.txt "my notes.txt" docs/*.doc
+//   as a list, one name per line (blanks are part of the name; quotes
+//   around a whole line are dropped), the form for the main window's
+//   selected entries:
+//     a.txt\nmy notes.txt\ndocs/*.doc
 // An open quote without its closing one is error 25180. For swAdd and
 // swMove the items are paths, relative ones taken from DefaultDir, a
 // pattern in the last component only; RecurseDirs also takes the files of

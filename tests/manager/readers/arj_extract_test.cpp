@@ -99,9 +99,8 @@ TEST_P(ArjGarbled, OpensWithThePasswordOnly) {
   if (!vz::test::haveProgram("arj")) GTEST_SKIP() << "arj missing";
   vz::test::ScratchDir dir("unarjg");
   makeSource(dir.file("src"));
-  ASSERT_EQ(arj({"a", "-m" + std::to_string(GetParam()), "-r", "-y", "-gOpen Sesame", "../g.arj", "*"},
-                dir.file("src")),
-            0);
+  ASSERT_EQ(
+      arj({"a", "-m" + std::to_string(GetParam()), "-r", "-y", "-gOpen Sesame", "../g.arj", "*"}, dir.file("src")), 0);
   const auto want = files(readTree(dir.file("src")));
 
   TUnARJ listed;
@@ -175,8 +174,7 @@ TEST(ArjExtract, DamagedDataFailsOnlyItsEntry) {
   for (const char* n : {"a.txt", "b.txt", "c.txt"}) vz::test::writeFile(dir.file("src/") + n, n + text);
   for (int method : {0, 1, 4}) {
     const std::string archive = dir.file("d" + std::to_string(method) + ".arj");
-    ASSERT_EQ(arj({"a", "-m" + std::to_string(method), "-y", archive, "a.txt", "b.txt", "c.txt"}, dir.file("src")),
-              0);
+    ASSERT_EQ(arj({"a", "-m" + std::to_string(method), "-y", archive, "a.txt", "b.txt", "c.txt"}, dir.file("src")), 0);
     const std::vector<uint8_t> good = vz::test::readFile(archive);
     // Find b.txt's data: its name is in its header, the data follows.
     const std::string bytes(good.begin(), good.end());

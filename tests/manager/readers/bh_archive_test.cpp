@@ -139,8 +139,8 @@ TEST(BhArchive, ReplaceDeleteAndMoveKeepTheOtherRecords) {
   vz::test::writeFile(dir.file("src/readme.txt"), std::string("new text\n"));
   TBlakHole refuse;
   int asked = 0;
-  refuse.OnReplaceFile = [&](TCompBase&, const std::string& fn, const vz::LocalTime&, const vz::LocalTime&, int32_t oldSize,
-                             int32_t newSize, int32_t, int32_t, bool& replace) {
+  refuse.OnReplaceFile = [&](TCompBase&, const std::string& fn, const vz::LocalTime&, const vz::LocalTime&,
+                             int32_t oldSize, int32_t newSize, int32_t, int32_t, bool& replace) {
     ++asked;
     EXPECT_EQ(fn, "readme.txt");
     EXPECT_GT(oldSize, 1000);
@@ -158,15 +158,21 @@ TEST(BhArchive, ReplaceDeleteAndMoveKeepTheOtherRecords) {
   others.erase("readme.txt");
   EXPECT_EQ(after, others);
 
-  // Deleting by the listed names, one of them quoted for its blank.
+  // Deleting by the listed names: a list of lines (the window's form, a
+  // blank inside a name), then blank-separated with a quoted name.
   std::vector<int32_t> errors;
-  EXPECT_EQ(write(archive, dir.file("src"), "\"docs/old/my notes.txt\"\ndocs/noise.bin", swDelete, mtDeflate, {},
-                  nullptr, &errors),
+  EXPECT_EQ(write(archive, dir.file("src"), "docs/old/my notes.txt\ndocs/noise.bin", swDelete, mtDeflate, {}, nullptr,
+                  &errors),
             2);
   EXPECT_TRUE(errors.empty());
   after = recordBytes(archive);
   ASSERT_EQ(after.size(), 2u);
   EXPECT_EQ(after.at("docs/old/empty.txt"), before.at("docs/old/empty.txt"));
+  vz::test::writeFile(dir.file("src/a b.txt"), std::string("blank"));
+  ASSERT_EQ(write(archive, dir.file("src"), "\"a b.txt\"", swAdd), 1);
+  EXPECT_EQ(write(archive, dir.file("src"), "nothing.txt \"a b.txt\"", swDelete, mtDeflate, {}, nullptr, &errors), 1);
+  EXPECT_TRUE(errors.empty());
+  EXPECT_EQ(recordBytes(archive), after);
   // An open quote is refused and changes nothing.
   EXPECT_EQ(write(archive, dir.file("src"), "\"readme.txt", swDelete, mtDeflate, {}, nullptr, &errors), 0);
   EXPECT_EQ(errors, std::vector<int32_t>{E_OPENQUOTE});
@@ -220,7 +226,8 @@ TEST(BhArchive, OneStoredRecordByteForByte) {
   const std::vector<uint8_t> got = vz::test::readFile(archive);
   const std::string hex = "424805072d00000a0a0200a320432a050000000500000086a6103620005abc9b4100000000060068692e747874";
   std::vector<uint8_t> want;
-  for (size_t i = 0; i < hex.size(); i += 2) want.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  for (size_t i = 0; i < hex.size(); i += 2)
+    want.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
   for (char c : std::string("hello")) want.push_back(static_cast<uint8_t>(c));
   const uint8_t end[] = {0x42, 0x48, 0x05, 0x07};
   want.insert(want.end(), end, end + 4);

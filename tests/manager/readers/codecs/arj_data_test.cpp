@@ -44,10 +44,10 @@ std::string decode(int method, const std::vector<uint8_t>& in, uint64_t size, Ar
 
 TEST(ArjCodec, SingleSymbolTablesRepeatTheirSymbol) {
   BitWriter w;
-  w.put(2, 16);          // two symbols in the block
-  w.put(0, 5), w.put(7, 5);  // T: one symbol (any), no bits per code
+  w.put(2, 16);                // two symbols in the block
+  w.put(0, 5), w.put(7, 5);    // T: one symbol (any), no bits per code
   w.put(0, 9), w.put('A', 9);  // C: 'A' only
-  w.put(0, 5), w.put(0, 5);  // P: distance class 0 only
+  w.put(0, 5), w.put(0, 5);    // P: distance class 0 only
   ArjStatus s;
   EXPECT_EQ(decode(1, w.bytes, 2, &s), "AA");
   EXPECT_EQ(s, ArjStatus::Ok);
@@ -64,7 +64,7 @@ TEST(ArjCodec, TwoSymbolCodeThroughTheTCode) {
   // 158 zeros (20 + 138), length 1 for symbol 256 (a match of 3).
   w.put(257, 9);
   w.put(0, 1), w.put(77, 9), w.put(1, 1), w.put(0, 1), w.put(138, 9), w.put(1, 1);
-  w.put(0, 5), w.put(0, 5);  // P: class 0, distance 1
+  w.put(0, 5), w.put(0, 5);               // P: class 0, distance 1
   w.put(0, 1), w.put(1, 1), w.put(0, 1);  // 'a' (code 0), match (code 1), 'a'
   ArjStatus s;
   EXPECT_EQ(decode(2, w.bytes, 5, &s), "aaaaa");
@@ -76,7 +76,7 @@ TEST(ArjCodec, TwoSymbolCodeThroughTheTCode) {
 
 TEST(ArjCodec, FastestLengthsAndDistances) {
   BitWriter w;
-  w.put(0, 1), w.put('q', 8);  // literal
+  w.put(0, 1), w.put('q', 8);                             // literal
   w.put(0b10, 2), w.put(0, 1), w.put(0, 1), w.put(0, 9);  // length 1 + 2 = 3, distance 1
   // Length 256: seven ones, then 7 bits 127 (value 127 + 127 = 254); distance 1.
   w.put(0x7F, 7), w.put(127, 7), w.put(0, 1), w.put(0, 9);
@@ -114,7 +114,8 @@ std::vector<uint8_t> firstEntryData(const std::vector<uint8_t>& a, uint32_t* ori
     p += 2;
     if (header == 1) {
       *original = le32(fields + 16);
-      return std::vector<uint8_t>(a.begin() + static_cast<long>(p), a.begin() + static_cast<long>(p + le32(fields + 12)));
+      return std::vector<uint8_t>(a.begin() + static_cast<long>(p),
+                                  a.begin() + static_cast<long>(p + le32(fields + 12)));
     }
   }
   return {};
@@ -130,9 +131,9 @@ TEST_P(ArjCodecPeer, SpansAndCuts) {
   data.insert(data.end(), rep.begin(), rep.end());
   vz::test::writeFile(dir.file("in.dat"), data);
   std::string out;
-  ASSERT_EQ(vz::test::run({"arj", "a", "-m" + std::to_string(GetParam()), "-y", "x.arj", "in.dat"}, &out, &out,
-                          dir.path()),
-            0);
+  ASSERT_EQ(
+      vz::test::run({"arj", "a", "-m" + std::to_string(GetParam()), "-y", "x.arj", "in.dat"}, &out, &out, dir.path()),
+      0);
   uint32_t original = 0;
   const std::vector<uint8_t> packed = firstEntryData(vz::test::readFile(dir.file("x.arj")), &original);
   ASSERT_EQ(original, data.size());
@@ -144,7 +145,8 @@ TEST_P(ArjCodecPeer, SpansAndCuts) {
   }
   for (size_t cut = 0; cut < packed.size(); cut += 1 + packed.size() / 97) {
     ArjStatus s;
-    const std::string got = decode(GetParam(), std::vector<uint8_t>(packed.begin(), packed.begin() + cut), original, &s);
+    const std::string got =
+        decode(GetParam(), std::vector<uint8_t>(packed.begin(), packed.begin() + cut), original, &s);
     EXPECT_NE(s, ArjStatus::Ok) << cut;
     EXPECT_LT(got.size(), want.size());
     EXPECT_EQ(got, want.substr(0, got.size())) << cut;
