@@ -1,8 +1,11 @@
 // Fuzz target: the stand-in writer updating a fuzzed archive in a scratch
 // folder - a delete of "*.txt", then an add of one small file with -g, then
-// the comment removed. Checks, for every step and input:
+// the comment removed. The add's method (deflate, bzip2, LZMA, xz,
+// Zstandard) and whether it is AES-encrypted come from the input's last
+// byte, which stays part of the archive. Checks, for every step and input:
 //   - a step that reports success leaves an archive the directory reader
-//     walks to its end, every local header included;
+//     walks to its end, every local header included (a Zip64 archive, which
+//     that reader does not know, is walked by the writer's own loader);
 //   - a step that reports anything else leaves the file byte for byte as
 //     it was;
 //   - no temporary file is left behind.
@@ -23,7 +26,9 @@
 #include "control/engine/read/read_methods.h"
 #include "zipwrap/engine/engine_abi.h"
 #include "zipwrap/engine/engine_results.h"
+#include "zipwrap/engine/zip/zip64_records.h"
 #include "zipwrap/engine/zip/zip_main.h"
+#include "zipwrap/engine/zip/zip_update.h"
 
 namespace fs = std::filesystem;
 
@@ -41,7 +46,9 @@ const Scratch& scratch() {
     if (!mkdtemp(tmpl.data())) std::abort();
     Scratch r{tmpl, tmpl + "/work.zip", tmpl + "/added.txt", tmpl + "/tmp"};
     fs::create_directories(r.tmp);
-    std::ofstream(r.source) << "a file added to the fuzzed archive\n";
+    // Long and repetitive enough that every method shrinks it.
+    std::ofstream source(r.source);
+    for (int i = 0; i < 60; ++i) source << "a file added to the fuzzed archive, line " << i << "\n";
     setenv("TMPDIR", r.tmp.c_str(), 1);
     setenv("VZ_THREADS", "1", 1);
     return r;
@@ -54,7 +61,20 @@ std::string readAll(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// Whether the archive ends with a Zip64 locator in front of its end record
+// (no comment behind it).
+bool hasZip64Locator(const std::string& bytes) {
+  const size_t tail = vz::engine::kEndRecordSize + vz::zipwrap::kZip64LocatorSize;
+  if (bytes.size() < tail) return false;
+  const auto* p = reinterpret_cast<const uint8_t*>(bytes.data() + bytes.size() - tail);
+  return vz::engine::loadLe32(p) == vz::zipwrap::kZip64LocatorSignature;
+}
+
 bool readsBack(const std::string& path) {
+  if (hasZip64Locator(readAll(path))) {
+    vz::zipwrap::OldArchive old;
+    return vz::zipwrap::loadOldArchive(path, old) == vz::zipwrap::kResultOk && old.zip64;
+  }
   vz::engine::UnzipState st;
   st.pump = false;
   vz::engine::DirectoryReader reader(st);
@@ -99,8 +119,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     if (!out) std::abort();
   }
+  static const char* const kMethods[] = {"deflate", "bzip2", "lzma", "xz", "zstd"};
+  const uint8_t pick = size ? data[size - 1] : 0;
   step({"", "-d", s.archive, "*.txt"});
-  step({"", "-g", "-j", s.archive, s.source});
+  if (pick & 0x80)
+    step({"pw", "-A", "-Z", kMethods[pick % 5], "-g", "-j", s.archive, s.source});
+  else
+    step({"", "-Z", kMethods[pick % 5], "-g", "-j", s.archive, s.source});
   step({"", "-z", s.archive});
   return 0;
 }
