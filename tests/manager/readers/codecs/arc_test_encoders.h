@@ -1,9 +1,10 @@
 // Encoders for the ARC and PAK decoder tests, written from the formats'
 // descriptions (arc_methods.h and the decoders' file headers) for the
 // methods no installed program writes: the hashed 12-bit crunching
-// (methods 5 to 7), distilled (11), and the run-length stage. What they
-// write is checked against the peers (nomarch reads 5 to 7, unar reads 11)
-// in arc_extract_test.cpp, so they are test vectors, not restatements.
+// (methods 5 to 7), crushed (10), distilled (11), and the run-length
+// stage. What they write is checked against the peers (nomarch reads 5 and
+// 6, unar reads 7, 10 and 11) in arc_extract_test.cpp, so they are test
+// vectors, not restatements.
 // Also the layout of one ARC entry header.
 #pragma once
 
@@ -203,6 +204,112 @@ inline Bytes distill(const Bytes& in, unsigned lengths = 40) {
     i += step;
   }
   symbol(256);
+  return w.out;
+}
+
+// Crushed (method 10) before its run-length stage: a greedy encoder that
+// keeps the decoder's table, use counts, flag and width as
+// arc_crushed.cpp's header describes them (one code behind, as the decoder
+// is), so that every code it writes is one the decoder holds at that
+// point. Empty when a replaced string would change the string just
+// written (the encoder gives up rather than work around it).
+inline Bytes crush(const Bytes& in) {
+  constexpr uint32_t kSize = 8192, kFirst = 257;
+  std::vector<int32_t> prefix(kSize, -1), uses(kSize, 0);
+  std::vector<uint8_t> last(kSize, 0);
+  for (uint32_t c = 0; c < 256; ++c) last[c] = static_cast<uint8_t>(c);
+  std::map<std::pair<int32_t, uint8_t>, uint32_t> child;  // (prefix, byte) -> string
+  std::vector<bool> ring(500, false);
+  uint32_t ringAt = 0, strings = 0, count = kFirst, scanAt = kFirst, width = 1, due = 2;
+  bool flag = true;
+  int32_t previous = -1;
+  LsbWriter w;
+  auto firstOf = [&](uint32_t c) {
+    while (prefix[c] >= 0) c = static_cast<uint32_t>(prefix[c]);
+    return last[c];
+  };
+  auto spell = [&](uint32_t c) {
+    Bytes s;
+    for (;;) {
+      s.push_back(last[c]);
+      if (prefix[c] < 0) break;
+      c = static_cast<uint32_t>(prefix[c]);
+    }
+    std::reverse(s.begin(), s.end());
+    return s;
+  };
+  auto put = [&](uint32_t code) {
+    if (flag) {
+      if (code >= 256) {
+        w.put(1, 1);
+        w.put(code - 256, width);
+      } else {
+        w.put(0, 1);
+        w.put(code, 8);
+      }
+    } else {
+      w.put(code < 256 ? code ^ 0xFF : code, width);
+    }
+  };
+  for (size_t i = 0; i < in.size();) {
+    // The longest string the decoder holds that the input goes on with.
+    uint32_t code = in[i];
+    size_t len = 1;
+    for (;;) {
+      if (i + len >= in.size()) break;
+      auto it = child.find({static_cast<int32_t>(code), in[i + len]});
+      if (it == child.end()) break;
+      code = it->second;
+      ++len;
+    }
+    if (previous < 0 || (flag ? code >= 256 && code - 256 >= (1u << width) : code >= (1u << width)))
+      code = in[i], len = 1;
+    put(code);
+    // The decoder's step, as it takes this code.
+    for (uint32_t c = code;;) {
+      uses[c] = 4;
+      if (prefix[c] < 0) break;
+      c = static_cast<uint32_t>(prefix[c]);
+    }
+    if (ring[ringAt]) --strings;
+    ring[ringAt] = code >= 256;
+    if (code >= 256) ++strings;
+    ringAt = (ringAt + 1) % 500;
+    if ((strings < 375) != flag) {
+      flag = strings < 375;
+      due = (1u << width) - (flag ? 0 : 256);
+    }
+    if (previous >= 0) {
+      uint32_t slot;
+      if (count < kSize) {
+        slot = count++;
+      } else {
+        uint32_t at = scanAt, best = 0;
+        int32_t bestUses = INT32_MAX;
+        do {
+          if (++at == kSize) at = kFirst;
+          if (uses[at] < bestUses) best = at, bestUses = uses[at];
+          if (--uses[at] == 0) break;
+        } while (at != scanAt);
+        scanAt = at;
+        slot = best;
+        auto old = child.find({prefix[slot], last[slot]});
+        if (old != child.end() && old->second == slot) child.erase(old);
+      }
+      prefix[slot] = previous;
+      last[slot] = firstOf(code);
+      uses[slot] = 2;
+      child[{previous, last[slot]}] = slot;
+    }
+    if (spell(code) != Bytes(in.begin() + static_cast<long>(i), in.begin() + static_cast<long>(i + len))) return {};
+    previous = static_cast<int32_t>(code);
+    if (count - kFirst >= due && width < 13) {
+      ++width;
+      due = (1u << width) - (flag ? 0 : 256);
+    }
+    i += len;
+  }
+  put(256);
   return w.out;
 }
 
