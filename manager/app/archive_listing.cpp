@@ -4,6 +4,7 @@
 #include "manager/readers/arc_lister.h"
 #include "manager/readers/entry_record.h"
 #include "manager/readers/reader_errors.h"
+#include "manager/readers/type_detect.h"
 #include "platform/ui.h"
 
 namespace vz::manager {
@@ -95,9 +96,26 @@ ListingResult listWithReaders(const std::string& path, const ListingHooks& hooks
 
 }  // namespace
 
+bool listedByWrapper(ArchiveKind kind, const std::string& path) {
+  if (kind == ArchiveKind::akZip) return true;
+  if (kind != ArchiveKind::akUnknown) return false;
+  const readers::TArcType type = readers::detectArchiveType(path, 0).type;
+  switch (readers::plainType(type)) {
+    case readers::atNA:
+    case readers::atUnsupported:
+    case readers::atFileError:
+    case readers::atUnknown:
+    case readers::atZIP:
+    case readers::atZip250:
+      return true;
+    default:
+      return !readers::makeWalker(type);
+  }
+}
+
 ListingResult listArchiveContents(zipwrap::TZipWrapper& wrapper, ArchiveKind kind, const std::string& path,
                                   const ListingHooks& hooks) {
-  ListingResult r = kind == ArchiveKind::akZip ? listZip(wrapper, path, hooks) : listWithReaders(path, hooks);
+  ListingResult r = listedByWrapper(kind, path) ? listZip(wrapper, path, hooks) : listWithReaders(path, hooks);
   if (!r.valid) {
     r.rows.clear();
     r.countPanel = filesText(0);

@@ -6,6 +6,9 @@
 //   akZip:   ZipFileName := path; the count panel := GetEntryCount + " files";
 //            ListArchive; one row per OnListing; valid for results 0, 100,
 //            50 and 40 (no message for those).
+//   akUnknown whose content is a ZIP (plain, spanned or inside a
+//            program) or that the readers cannot walk: as akZip, so the
+//            wrapper's result and message decide (as `vz l` does).
 //   others:  TArcLister on the path (folders shown); one row per OnRead;
 //            OnTotals sets the count panel; always valid. Lister errors are
 //            shown through the user-interface service as they come.
@@ -60,6 +63,9 @@ struct ListingHooks {
   std::function<void(int percent)> progress;           // the progress bar
   std::function<void(const std::string&)> countPanel;  // panel 1 as soon as it is known
 };
+
+// Whether path of kind is listed through the wrapper (see above).
+bool listedByWrapper(ArchiveKind kind, const std::string& path);
 
 // Lists path. The wrapper's OnListing is bound for the call and restored
 // afterwards; its other events stay as the caller set them.
