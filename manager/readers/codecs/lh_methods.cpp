@@ -3,6 +3,7 @@
 
 #include "manager/readers/codecs/larc_lzss.h"
 #include "manager/readers/codecs/lh1.h"
+#include "manager/readers/codecs/lh2.h"
 #include "manager/readers/codecs/lh3.h"
 #include "manager/readers/codecs/lh_block.h"
 #include "manager/readers/codecs/lh_stored.h"
@@ -11,7 +12,7 @@ namespace vz::readers::codecs {
 
 namespace {
 
-enum class Kind { None, Stored, Lh1, Lh3, Block, Lzs, Lz5 };
+enum class Kind { None, Stored, Lh1, Lh2, Lh3, Block, Lzs, Lz5 };
 
 struct Method {
   std::string_view id;
@@ -21,8 +22,9 @@ struct Method {
 
 constexpr Method kMethods[] = {
     {"-lh0-", Kind::Stored, 0}, {"-lz4-", Kind::Stored, 0}, {"-pm0-", Kind::Stored, 0}, {"-lh1-", Kind::Lh1, 12},
-    {"-lh3-", Kind::Lh3, 13},   {"-lh4-", Kind::Block, 12}, {"-lh5-", Kind::Block, 13}, {"-lh6-", Kind::Block, 15},
-    {"-lh7-", Kind::Block, 16}, {"-lhx-", Kind::Block, 19}, {"-lzs-", Kind::Lzs, 11},   {"-lz5-", Kind::Lz5, 12},
+    {"-lh2-", Kind::Lh2, 13},   {"-lh3-", Kind::Lh3, 13},   {"-lh4-", Kind::Block, 12}, {"-lh5-", Kind::Block, 13},
+    {"-lh6-", Kind::Block, 15}, {"-lh7-", Kind::Block, 16}, {"-lhx-", Kind::Block, 19}, {"-lzs-", Kind::Lzs, 11},
+    {"-lz5-", Kind::Lz5, 12},
 };
 
 const Method* find(std::string_view id) {
@@ -44,6 +46,8 @@ engine::DecodeStatus decodeLhMethod(std::string_view id, engine::DecodeInput& in
       return copyLhStored(input, output, size, hooks);
     case Kind::Lh1:
       return decodeLh1(input, output, size, hooks);
+    case Kind::Lh2:
+      return decodeLh2(input, output, size, hooks);
     case Kind::Lh3:
       return decodeLh3(input, output, size, hooks);
     case Kind::Block:

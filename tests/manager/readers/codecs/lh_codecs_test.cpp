@@ -1,4 +1,5 @@
-// The LHA-family decoders from memory: the CRC-16's check value; an -lh3-
+// The LHA-family decoders from memory: the CRC-16's check value; -lh2-
+// streams from an encoder over the decoder's model, read back by unar; an -lh3-
 // stream built here from the method's description (no tool at hand writes
 // or reads -lh3-) with every kind of block header, decoded against the
 // plain meaning of its codes; jlha's lh5/lh6/lh7 streams handed over in
@@ -10,6 +11,7 @@
 #include <random>
 #include <string>
 
+#include "manager/readers/codecs/lh2.h"
 #include "manager/readers/codecs/lh3.h"
 #include "manager/readers/codecs/lh_crc16.h"
 #include "manager/readers/codecs/lh_methods.h"
@@ -213,11 +215,98 @@ TEST_P(LhBlockStreams, SpansLimitsAndCuts) {
 
 INSTANTIATE_TEST_SUITE_P(Jlha, LhBlockStreams, ::testing::Values("5", "6", "7"));
 
+// An -lh2- encoder over the decoder's model: greedy matches in the 8 KiB
+// window, each symbol's code read off the model's tree before it is
+// counted. unar, which reads -lh2- (the lhasa here does not), is the
+// oracle that the model is the format's.
+Bytes lh2Encode(const Bytes& data) {
+  Lh2Model model;
+  BitWriter w;
+  auto put = [&](const std::vector<int>& code) {
+    for (int b : code) w.put(static_cast<uint32_t>(b), 1);
+  };
+  size_t i = 0;
+  while (i < data.size()) {
+    size_t bestLen = 0, bestDist = 0;
+    const size_t from = i > 8192 ? i - 8192 : 0;
+    for (size_t j = i; j-- > from && bestLen < 256;) {
+      size_t l = 0;
+      while (l < 256 && i + l < data.size() && data[j + l] == data[i + l]) ++l;
+      if (l > bestLen) bestLen = l, bestDist = i - j;
+      if (i - j > 600 && bestLen >= 3) break;  // a short search keeps the test quick
+    }
+    if (bestLen < 3) {
+      put(model.charCode(data[i]));
+      model.countChar(data[i]);
+      ++i;
+      continue;
+    }
+    const int sym = bestLen >= 32 ? 285 : static_cast<int>(bestLen) + 253;
+    put(model.charCode(sym));
+    model.countChar(sym);
+    if (sym == 285) w.put(static_cast<uint32_t>(bestLen - 32), 8);
+    model.growPositions(i);
+    const size_t pos = bestDist - 1;
+    put(model.positionCode(static_cast<int>(pos >> 6)));
+    model.countPosition(static_cast<int>(pos >> 6));
+    w.put(static_cast<uint32_t>(pos & 63), 6);
+    i += bestLen;
+  }
+  return w.finish();
+}
+
+// A level-0 LHA archive of one entry: the header, the data, the end mark.
+Bytes lhaLevel0(const std::string& name, const char* method, const Bytes& packed, const Bytes& data) {
+  Bytes h(22, 0);
+  std::copy(method, method + 5, h.begin() + 2);
+  auto put32 = [&](size_t at, size_t v) {
+    for (int k = 0; k < 4; ++k) h[at + k] = static_cast<uint8_t>(v >> (8 * k));
+  };
+  put32(7, packed.size());
+  put32(11, data.size());
+  put32(15, 0x5A2E6000);  // a DOS stamp
+  h[19] = 0x20;
+  h[21] = static_cast<uint8_t>(name.size());
+  h.insert(h.end(), name.begin(), name.end());
+  const uint16_t crc = lhCrc16(0, data.data(), data.size());
+  h.push_back(static_cast<uint8_t>(crc)), h.push_back(static_cast<uint8_t>(crc >> 8));
+  h[0] = static_cast<uint8_t>(h.size() - 2);
+  uint8_t sum = 0;
+  for (size_t k = 2; k < h.size(); ++k) sum = static_cast<uint8_t>(sum + h[k]);
+  h[1] = sum;
+  h.insert(h.end(), packed.begin(), packed.end());
+  h.push_back(0);
+  return h;
+}
+
+TEST(Lh2, EncoderOverTheModelAgreesWithUnar) {
+  vz::test::ScratchDir dir("lh2");
+  const std::pair<const char*, Bytes> cases[] = {
+      {"text", test::codecs::makeData(test::codecs::DataKind::Text, 120000, 21)},
+      {"runs", test::codecs::makeData(test::codecs::DataKind::Repetitive, 200000, 22)},
+      {"random", test::codecs::makeData(test::codecs::DataKind::Random, 30000, 23)},
+  };
+  for (const auto& [name, data] : cases) {
+    SCOPED_TRACE(name);
+    const Bytes packed = lh2Encode(data);
+    MemoryInput in(packed, 3);
+    VectorOutput out;
+    EXPECT_EQ(decodeLhMethod("-lh2-", in, out, data.size()), DecodeStatus::Ok);
+    EXPECT_TRUE(out.bytes == data);
+    if (!vz::test::haveProgram("unar")) continue;
+    const std::string sub = dir.file(name);
+    fs::create_directories(sub);
+    vz::test::writeFile(sub + "/a.lzh", lhaLevel0("f.bin", "-lh2-", packed, data));
+    ASSERT_EQ(vz::test::run({"unar", "-q", "-o", sub + "/peer", sub + "/a.lzh"}), 0);
+    EXPECT_TRUE(vz::test::readFile(sub + "/peer/f.bin") == data);
+  }
+}
+
 // Random input: every method ends with a result, within the size asked.
 TEST(LhMethods, RandomInputEndsWithinTheSize) {
   std::mt19937 rng(4);
-  const char* ids[] = {"-lh0-", "-lh1-", "-lh3-", "-lh4-", "-lh5-", "-lh6-",
-                       "-lh7-", "-lhx-", "-lzs-", "-lz5-", "-pm0-"};
+  const char* ids[] = {"-lh0-", "-lh1-", "-lh2-", "-lh3-", "-lh4-", "-lh5-",
+                       "-lh6-", "-lh7-", "-lhx-", "-lzs-", "-lz5-", "-pm0-"};
   for (int round = 0; round < 150; ++round) {
     Bytes in(1 + rng() % 3000);
     for (uint8_t& b : in) b = static_cast<uint8_t>(rng());
