@@ -84,7 +84,9 @@ TEST_F(ToolWindowsTest, ViewerShowsRichTextFormatted) {
   test::writeFile(rtf,
                   "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 Plain {\\b Bold} {\\i Italic}\\par Second line\\par}");
   for (std::string path : {rtf, dir_.file("notes.doc")}) {
-    if (path != rtf) ASSERT_EQ(test::run({"cp", rtf, path}), 0);  // a .DOC that is rich text inside
+    if (path != rtf) {
+      ASSERT_EQ(test::run({"cp", rtf, path}), 0);  // a .DOC that is rich text inside
+    }
     QWidget* w = viewerOf(path);
     ASSERT_NE(w, nullptr);
     auto* edit = w->findChild<QTextEdit*>(QStringLiteral("viewerRichText"));
