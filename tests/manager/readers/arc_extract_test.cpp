@@ -5,17 +5,19 @@
 // (old stored 1, the hashed crunching 5 to 7, crushed 10, distilled 11), each checked
 // against the peer that reads it and then against us; ARC 7's information
 // records and folders, PAK's extended records, hostile names, and a table
-// of damaged archives in which only the damaged entry fails.
+// of damaged archives in which only the damaged entry fails, and vz x.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <random>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include "manager/readers/arc_extract.h"
 #include "manager/readers/arc_lister.h"
+#include "manager/vz/vz_app.h"
 #include "tests/manager/readers/codecs/arc_test_encoders.h"
 #include "tests/manager/readers/codecs/codec_test_data.h"
 #include "tests/manager/readers/extract_test_tree.h"
@@ -287,6 +289,21 @@ TEST(UnArc, FoldersRecordsAndHostileNames) {
   EXPECT_FALSE(fs::exists(dir.file("out/UP.TXT")));
   EXPECT_FALSE(fs::exists(dir.file("UP.TXT")));
   EXPECT_TRUE(log.ended.at("SUB/IN.TXT"));
+}
+
+// vz x takes ARC and PAK archives to TUnARC: FILES select, -d places.
+TEST(UnArc, VzExtracts) {
+  vz::test::ScopedRoot root;
+  vz::test::ScratchDir dir("unarc");
+  const Bytes a = {'a', 'b', 'c'}, b = {'d', 'e'};
+  vz::test::writeFile(dir.file("t.pak"), concat({vz::test::arc::entry(2, "ONE.TXT", a, a),
+                                                 vz::test::arc::entry(11, "TWO.BIN", vz::test::arc::distill(b), b),
+                                                 vz::test::arc::entry(3, "THREE.TXT", a, a),
+                                                 {0x1A, 0x00}}));
+  std::ostringstream out, err;
+  const int status = vz::cli::runVz({"x", dir.file("t.pak"), "T*.*", "-d", dir.file("out")}, out, err, {});
+  EXPECT_EQ(status, 0) << err.str();
+  EXPECT_EQ(files(dir.file("out")), (std::map<std::string, std::string>{{"TWO.BIN", "de"}, {"THREE.TXT", "abc"}}));
 }
 
 struct Damage {
