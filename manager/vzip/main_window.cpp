@@ -373,11 +373,13 @@ void MainWindow::setViewStyle(int style) {
       icons_->setViewMode(QListView::IconMode);
       icons_->setFlow(QListView::LeftToRight);
       icons_->setIconSize(QSize(32, 32));
-      icons_->setGridSize(QSize(104, 72));
+      icons_->setUniformItemSizes(false);  // each name gets the width it needs, up to the grid
+      icons_->setGridSize(QSize(112, 76));
       icons_->setWordWrap(true);
-      icons_->setTextElideMode(Qt::ElideMiddle);
+      icons_->setTextElideMode(Qt::ElideRight);
       break;
     case 1:  // list: small icons in columns, top to bottom
+      icons_->setUniformItemSizes(true);
       icons_->setViewMode(QListView::ListMode);
       icons_->setFlow(QListView::TopToBottom);
       icons_->setIconSize(QSize(16, 16));
@@ -385,6 +387,7 @@ void MainWindow::setViewStyle(int style) {
       icons_->setWordWrap(false);
       break;
     case 3:  // small icons: small icons in rows, left to right
+      icons_->setUniformItemSizes(true);
       icons_->setViewMode(QListView::ListMode);
       icons_->setFlow(QListView::LeftToRight);
       icons_->setIconSize(QSize(16, 16));
