@@ -15,7 +15,9 @@
 #include <functional>
 #include <string>
 
+#include "manager/readers/extractors.h"
 #include "manager/readers/lha_extract.h"
+#include "manager/readers/zoo_extract.h"
 #include "tests/manager/readers/codecs/codec_test_data.h"
 #include "tests/manager/readers/extract_test_tree.h"
 
@@ -70,6 +72,14 @@ Tree filesOf(const Tree& t) {
   for (const auto& [name, node] : t)
     if (node.kind == 'f') out[name] = test::TreeNode{'f', node.content, 0};
   return out;
+}
+
+// vz x and the window take their extractors from one table: LHA, LZH (and
+// PMarc, detected as LHA), their self-extractors and ZOO come to these.
+TEST(LhaExtract, ExtractorTableRows) {
+  for (TArcType t : {atLHA, atLhaExe, atLZH, atLzhExe})
+    EXPECT_NE(dynamic_cast<TUnLHA*>(makeExtractor(t).get()), nullptr) << int(t);
+  EXPECT_NE(dynamic_cast<TUnZOO*>(makeExtractor(atZOO).get()), nullptr);
 }
 
 TEST(LhaExtract, CorpusMatchesLhasa) {
