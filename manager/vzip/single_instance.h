@@ -27,9 +27,10 @@ QString instanceSocketName();
 // What the second copy found and did.
 enum class HandOver { NoCopy, Declined, HandedOver };
 
-// The second copy's side: looks for an idle first copy, asks, hands over.
-// With an empty path nothing is asked and NoCopy/Declined... is returned
-// as NoCopy when no idle copy runs, Declined otherwise.
+// The second copy's side: looks for an idle first copy and, when a path
+// was given, asks and hands it over. NoCopy: no copy answered, or it was
+// busy (this copy then owns the socket); Declined: an idle copy runs but
+// no path was handed (none given, or the user said No).
 HandOver handToRunningCopy(const QString& path, int timeoutMs = 1500);
 
 // The first copy's side.
