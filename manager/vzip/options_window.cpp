@@ -64,13 +64,13 @@ QTreeWidget* twoColumnList(const char* first, const char* second, const char* na
 }  // namespace
 
 QString qtFileFilter(const QString& windowsFilter) {
-  const QStringList parts = windowsFilter.split('|');
+  const QStringList fields = windowsFilter.split('|');
   QStringList filters;
-  for (int i = 0; i + 1 < parts.size(); i += 2) {
-    QStringList patterns = parts[i + 1].split(';', Qt::SkipEmptyParts);
+  for (int i = 0; i + 1 < fields.size(); i += 2) {
+    QStringList patterns = fields[i + 1].split(';', Qt::SkipEmptyParts);
     for (QString& p : patterns)
       if (p == "*.*") p = "*";
-    filters << parts[i] + " (" + patterns.join(' ') + ")";
+    filters << fields[i] + " (" + patterns.join(' ') + ")";
   }
   return filters.join(";;");
 }
