@@ -260,5 +260,46 @@ TEST(LhaExtract, DamagedEntryKeepsTheRest) {
   }
 }
 
+// A level-2 header built by hand: "-lhd-" with the extended headers given
+// as (type, data) pairs; the list ends with the archive's end mark.
+Bytes lhaLevel2Entry(const std::vector<std::pair<uint8_t, std::string>>& ext) {
+  Bytes h(26, 0);
+  std::copy_n("-lhd-", 5, h.begin() + 2);
+  h[15] = 0x00, h[16] = 0x60, h[17] = 0x2E, h[18] = 0x5A;  // a Unix time
+  h[19] = 0x20, h[20] = 2, h[23] = 'U';
+  size_t sizeAt = 24;
+  for (const auto& [type, data] : ext) {
+    const size_t size = 1 + data.size() + 2;
+    h[sizeAt] = static_cast<uint8_t>(size), h[sizeAt + 1] = static_cast<uint8_t>(size >> 8);
+    h.push_back(type);
+    h.insert(h.end(), data.begin(), data.end());
+    sizeAt = h.size();
+    h.push_back(0), h.push_back(0);
+  }
+  h[0] = static_cast<uint8_t>(h.size()), h[1] = static_cast<uint8_t>(h.size() >> 8);
+  return h;
+}
+
+// Unix links are folder entries named "link|target": made when the target
+// stays inside the destination, refused (25140) when it climbs out.
+TEST(LhaExtract, UnixLinksStayInside) {
+  vz::test::ScratchDir dir("unlha");
+  const std::string linkMode("\xFF\xA1", 2);  // A1FF: a link, rwx for all
+  Bytes a = lhaLevel2Entry({{0x01, "inside|sub/target.txt"}, {0x50, linkMode}});
+  const Bytes out = lhaLevel2Entry({{0x01, "outside|../../etc/passwd"}, {0x50, linkMode}});
+  const Bytes folder = lhaLevel2Entry({{0x02, std::string("made\xFF"
+                                                          "here",
+                                                          9)}});
+  a.insert(a.end(), out.begin(), out.end());
+  a.insert(a.end(), folder.begin(), folder.end());
+  a.push_back(0);
+  vz::test::writeFile(dir.file("links.lzh"), a);
+  const test::RunLog log = extract<TUnLHA>(dir.file("links.lzh"), dir.file("out"));
+  EXPECT_EQ(log.errors, std::vector<int32_t>{E_INVALIDNAME});
+  EXPECT_EQ(fs::read_symlink(dir.file("out/inside")).string(), "sub/target.txt");
+  EXPECT_FALSE(fs::exists(fs::symlink_status(dir.file("out/outside"))));
+  EXPECT_TRUE(fs::is_directory(dir.file("out/made/here")));
+}
+
 }  // namespace
 }  // namespace vz::readers
