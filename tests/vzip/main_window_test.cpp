@@ -135,6 +135,16 @@ TEST_F(MainWindowTest, OpensAnArchiveAndShowsItsRowsAndPanels) {
   EXPECT_TRUE(listed);
 }
 
+TEST_F(MainWindowTest, SendToWithoutShortcutsKeepsItsTwoEntries) {
+  MainWindow w;
+  w.startUp("");
+  QStringList entries;
+  for (QAction* a : w.menu(manager::Menu::SendTo)->actions())
+    if (!a->isSeparator()) entries << a->text();
+  EXPECT_EQ(entries, (QStringList{"&Move or Copy Archive", "Delete this Archive"}));
+  EXPECT_EQ(w.windowTitle(), "Vemora.Zip - Idle");
+}
+
 TEST_F(MainWindowTest, MenusFollowTheKind) {
   if (!vz::test::haveProgram("tar")) GTEST_SKIP() << "tar missing";
   vz::test::writeFile(dir_.file("f.txt"), std::string_view("hello"));

@@ -287,6 +287,17 @@ TEST_F(Controller, PasswordQueryShowsTheNameAndTakesTheAnswer) {
   EXPECT_NE(engineLog().find("hunter2"), std::string::npos) << engineLog();
 }
 
+TEST_F(Controller, VirusScanWithoutAScannerOffersToLocateIt) {
+  script(kTwoRows);
+  ASSERT_TRUE(c_.openArchive(touch("v.zip"), MainController::OpenRoute::CommandLine));
+  ui_->pushButton("cancel");
+  c_.run(C::ScanArchive);
+  ASSERT_FALSE(texts().empty());
+  EXPECT_EQ(texts().back().rfind("Error: Anti-Virus program is undefined or can't be found", 0), 0u);
+  EXPECT_TRUE(ui_->fileChoosers().empty());
+  EXPECT_EQ(engineLog().find("zwunzip 2 "), std::string::npos);  // nothing extracted
+}
+
 // The stand-in engine extracts for real.
 class ControllerOnEngine : public Controller {
  protected:
