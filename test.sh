@@ -28,6 +28,7 @@ summary+="build:      $(grep -E 'tests passed|tests failed' build/ctest.log | ta
 # and so do the fuzz targets.
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
 CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVZ_FUZZ=ON -DVZ_BENCH=OFF >/dev/null || exit 1
 cmake --build build-asan -j "$jobs" || exit 1
 ctest --test-dir build-asan -j "$jobs" --output-on-failure --timeout 600 2>&1 | tee build-asan/ctest.log
