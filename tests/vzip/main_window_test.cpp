@@ -274,7 +274,7 @@ TEST_P(CorpusInWindow, ListsAsVzDoesAndNeverHangs) {
   const bool valid = w.controller().openArchive(archive, manager::MainController::OpenRoute::CommandLine);
   EXPECT_EQ(w.windowTitle(), "Vemora.Zip - Idle");
   if (!valid) {
-    // A failed listing: the Part's message, no rows, "0 files".
+    // A failed listing: the listing's message, no rows, "0 files".
     EXPECT_EQ(w.panelText(1), "0 files");
     EXPECT_EQ(w.model()->rowCount(), 0);
     EXPECT_FALSE(texts().empty());
