@@ -12,6 +12,8 @@
 #include <QElapsedTimer>
 #include <QListView>
 #include <QMenu>
+#include <QMimeData>
+#include <QDropEvent>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
@@ -143,6 +145,21 @@ TEST_F(MainWindowTest, SendToWithoutShortcutsKeepsItsTwoEntries) {
     if (!a->isSeparator()) entries << a->text();
   EXPECT_EQ(entries, (QStringList{"&Move or Copy Archive", "Delete this Archive"}));
   EXPECT_EQ(w.windowTitle(), "Vemora.Zip - Idle");
+}
+
+TEST_F(MainWindowTest, ADroppedArchiveIsOpened) {
+  const std::string zip = makeZip("dropped.zip", {{"x.txt", 3}});
+  MainWindow w;
+  w.show();
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(zip))});
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&w, &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&w, &drop);
+  EXPECT_EQ(w.controller().currentPath(), zip);
+  EXPECT_EQ(w.panelText(1), "1 files");
 }
 
 TEST_F(MainWindowTest, MenusFollowTheKind) {
