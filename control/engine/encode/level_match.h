@@ -14,6 +14,10 @@
 // ignored, so stale entries (of an earlier input, or overwritten chain
 // links) never yield a match: the finders need no clearing between inputs,
 // only once in every 512 MB of input, when the origin reaches kOriginLimit.
+// Within one long input the slides alone move the origin: past the limit a
+// slide renumbers the stored positions from an origin of 0 (the ones out of
+// the window become kNil, which they already were in effect), so the
+// origin never overflows and the matches, and the output, stay the same.
 // Each input therefore uses the front of the buffer, which stays in cache.
 //
 // BucketFinder (level 1): a table of hash buckets, each holding the
@@ -89,6 +93,13 @@ inline uint32_t hashOf(uint32_t v) {
   return (v * 0x9E3779B1u) >> (32 - bits);
 }
 
+// A stored position renumbered for an origin of 0: its offset, or kNil when
+// it lies out of every window.
+inline int32_t renumbered(int32_t stored, int32_t origin) {
+  const int32_t offset = stored - origin;
+  return offset < -kWindowSize ? kNil : offset;
+}
+
 // A match: its length (0 when none) and distance.
 struct Match {
   unsigned length = 0;
@@ -104,7 +115,14 @@ class BucketFinder {
     std::fill(&table_[0][0], &table_[0][0] + kBuckets * kBucketWays, kNil);
     origin_ = 0;
   }
-  void slide(int32_t s) { origin_ += s; }
+  void slide(int32_t s) {
+    origin_ += s;
+    if (origin_ > kOriginLimit) {
+      int32_t* all = &table_[0][0];
+      for (size_t i = 0; i < kBuckets * kBucketWays; ++i) all[i] = renumbered(all[i], origin_);
+      origin_ = 0;
+    }
+  }
   // After an input that ended at offset end.
   void retire(int32_t end) {
     origin_ += end + kWindowSize;
@@ -160,7 +178,14 @@ class ChainFinder {
     prev_.fill(0);
     origin_ = 0;
   }
-  void slide(int32_t s) { origin_ += s; }
+  void slide(int32_t s) {
+    origin_ += s;
+    if (origin_ > kOriginLimit) {
+      for (int32_t& v : head4_) v = renumbered(v, origin_);
+      for (int32_t& v : head3_) v = renumbered(v, origin_);
+      origin_ = 0;
+    }
+  }
   // After an input that ended at offset end.
   void retire(int32_t end) {
     origin_ += end + kWindowSize;
