@@ -104,19 +104,20 @@ Bytes buildZoo(const std::vector<ZooItem>& items) {
   put32(z, 20, 0xFDC4A7DC);
   put32(z, 24, 42);
   put32(z, 28, static_cast<uint32_t>(-42));
-  z[32] = 2, z[33] = 1;
+  z[32] = 2, z[34] = 1, z[41] = 3;  // version 2.0, header type 1, "vdata" as zoo writes them
   for (const ZooItem& it : items) {
     const size_t at = z.size();
+    // The variable part: name and folder lengths and texts, then the
+    // system id, attributes, version flag and version (8 bytes of 0).
     Bytes var;
-    if (!it.longName.empty() || !it.folder.empty()) {
-      var.push_back(static_cast<uint8_t>(it.longName.size()));
-      var.push_back(static_cast<uint8_t>(it.folder.size()));
-      var.insert(var.end(), it.longName.begin(), it.longName.end());
-      var.insert(var.end(), it.folder.begin(), it.folder.end());
-    }
+    var.push_back(static_cast<uint8_t>(it.longName.size()));
+    var.push_back(static_cast<uint8_t>(it.folder.size()));
+    var.insert(var.end(), it.longName.begin(), it.longName.end());
+    var.insert(var.end(), it.folder.begin(), it.folder.end());
+    var.resize(var.size() + 8, 0);
     Bytes e(56, 0);
     put32(e, 0, 0xFDC4A7DC);
-    e[4] = var.empty() ? 1 : 2;
+    e[4] = 2;
     e[5] = static_cast<uint8_t>(it.method);
     const size_t dataAt = at + 56 + var.size();
     put32(e, 6, static_cast<uint32_t>(dataAt + it.packed.size()));
@@ -130,6 +131,10 @@ Bytes buildZoo(const std::vector<ZooItem>& items) {
     e[30] = it.deleted ? 1 : 0;
     std::copy(it.shortName.begin(), it.shortName.end(), e.begin() + 38);
     put16(e, 51, static_cast<uint32_t>(var.size()));
+    e[53] = 0x7F;  // time zone unknown
+    Bytes whole = e;
+    whole.insert(whole.end(), var.begin(), var.end());
+    put16(e, 54, crc16(whole));  // the entry's own CRC, its field 0 while counted
     z.insert(z.end(), e.begin(), e.end());
     z.insert(z.end(), var.begin(), var.end());
     z.insert(z.end(), it.packed.begin(), it.packed.end());
