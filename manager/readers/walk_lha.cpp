@@ -22,7 +22,8 @@
 // next header's size at its end (0 ends the chain). Types read: 01 file
 // name, 02 folder name (FF between folders), 40 DOS attributes, 42 64-bit
 // sizes, 50 Unix permission, 54 Unix time. A level-0/1 header whose
-// checksum fails reports 25136. The entry's CRC is the data's CRC-16, its
+// checksum fails, or whose extended header 00 (the CRC-16 of the whole
+// header with that field counted as 0) does not match, reports 25136. The entry's CRC is the data's CRC-16, its
 // version made by the OS id ('U' Unix, 'M' DOS, 'm' Mac, ...; 0 when the
 // header has none).
 //
@@ -33,6 +34,7 @@
 #include <string>
 #include <vector>
 
+#include "manager/readers/codecs/lh_crc16.h"
 #include "manager/readers/reader_errors.h"
 #include "manager/readers/format_walkers.h"
 #include "manager/readers/legacy_fields.h"
@@ -107,6 +109,8 @@ class LhaWalker final : public FormatWalker {
     }
     // The extended headers.
     int64_t pos = extStart;
+    int64_t headerCrcAt = -1;  // position of the header CRC's value (extended header 00), -1 when none
+    uint32_t headerCrc = 0;
     int64_t extTotal = 0;
     for (int i = 0; firstExtSize != 0 && extStart != 0; ++i) {
       if (i == kMaxExtHeaders || firstExtSize < extSizeWidth + 1) return fail(error, E_BADHEADR);
@@ -117,6 +121,9 @@ class LhaWalker final : public FormatWalker {
       const size_t dataLength = static_cast<size_t>(firstExtSize - 1 - extSizeWidth);
       std::string_view data(reinterpret_cast<const char*>(e.data()) + 1, dataLength);
       switch (type) {
+        case 0x00:
+          if (dataLength >= 2) headerCrcAt = pos + 1, headerCrc = er.le16(1);
+          break;
         case 0x01:
           name = storedName(data);
           break;
@@ -155,6 +162,14 @@ class LhaWalker final : public FormatWalker {
     }
     if (headerEnd <= at || !vz::engine::rangeFits(headerEnd, entry.packedSize, ctx.fileSize))
       return fail(error, E_READ);
+    // Extended header 00: the CRC-16 of the whole header (extended headers
+    // included) with its own two bytes counted as 0.
+    if (headerCrcAt >= 0 && headerEnd - at <= kMaxHeaderBytes) {
+      std::vector<uint8_t> whole;
+      if (!readSpan(ctx, at, headerEnd - at, whole)) return fail(error, E_READ);
+      whole[static_cast<size_t>(headerCrcAt - at)] = whole[static_cast<size_t>(headerCrcAt - at) + 1] = 0;
+      if (codecs::lhCrc16(0, whole.data(), whole.size()) != headerCrc) return fail(error, E_HEADERCRC);
+    }
     if (!folder.empty() && folder.back() != '/') folder += '/';
     entry.fileName = folder + name;
     entry.isFolder = std::string_view(reinterpret_cast<const char*>(h) + 2, 5) == "-lhd-";

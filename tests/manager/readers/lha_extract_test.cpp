@@ -134,18 +134,41 @@ INSTANTIATE_TEST_SUITE_P(LevelsAndMethods, LhaJlhaRoundTrip,
                                            JlhaCase{"a2z", "-lh0-"}),
                          [](const auto& info) { return std::string(info.param.command); });
 
+// CRC-16 bit by bit (polynomial A001, reflected, from 0).
+uint16_t crc16(const uint8_t* p, size_t n) {
+  uint16_t c = 0;
+  while (n-- > 0) {
+    c ^= *p++;
+    for (int k = 0; k < 8; ++k) c = (c & 1) ? static_cast<uint16_t>((c >> 1) ^ 0xA001) : static_cast<uint16_t>(c >> 1);
+  }
+  return c;
+}
+
 // Rewrites the method of the archive's first header, and for levels 0 and
-// 1 its checksum; os, when not 0, replaces a level-1 header's OS id. (A
-// level-1 header's CRC extension is left as it was: lhasa then skips the
-// entry, so its cases relabel level-0 archives.)
+// 1 its checksum; os, when not 0, replaces a level-1 header's OS id. The
+// header CRC of extended header 00 (levels 1 and 2) is made again: the
+// CRC-16 of the header and its extended headers with that field as 0.
 void relabel(Bytes& a, const char* method, char os = 0) {
   std::copy(method, method + 5, a.begin() + 2);
   const int level = a[20];
-  if (level > 1) return;
-  if (os != 0) a[24 + a[21]] = static_cast<uint8_t>(os);
-  uint8_t sum = 0;
-  for (size_t i = 2; i < size_t{a[0]} + 2; ++i) sum = static_cast<uint8_t>(sum + a[i]);
-  a[1] = sum;
+  if (level <= 1) {
+    if (os != 0) a[24 + a[21]] = static_cast<uint8_t>(os);
+    uint8_t sum = 0;
+    for (size_t i = 2; i < size_t{a[0]} + 2; ++i) sum = static_cast<uint8_t>(sum + a[i]);
+    a[1] = sum;
+    if (level == 0) return;
+  }
+  // The extended headers: size (u16, counting itself), type, data.
+  size_t sizeAt = level == 1 ? size_t{a[0]} : 24, pos = sizeAt + 2, crcAt = 0;
+  for (size_t size = a[sizeAt] | a[sizeAt + 1] << 8; size != 0; size = a[pos - 2] | a[pos - 1] << 8) {
+    if (a[pos] == 0x00) crcAt = pos + 1;
+    pos += size;
+  }
+  const size_t end = level == 1 ? pos : static_cast<size_t>(a[0] | a[1] << 8);
+  if (crcAt == 0) return;
+  a[crcAt] = a[crcAt + 1] = 0;
+  const uint16_t c = crc16(a.data(), end);
+  a[crcAt] = static_cast<uint8_t>(c), a[crcAt + 1] = static_cast<uint8_t>(c >> 8);
 }
 
 struct RelabelCase {
@@ -258,6 +281,27 @@ TEST(LhaExtract, DamagedEntryKeepsTheRest) {
     // Nothing else is left behind (no temporary file of the damaged entry).
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.file("out")), fs::directory_iterator()), 2);
   }
+}
+
+// A header whose CRC (extended header 00) fails stops the walk there with
+// 25136: the entries before it are extracted.
+TEST(LhaExtract, HeaderCrcFailureEndsTheWalk) {
+  if (!vz::test::haveProgram("jlha")) GTEST_SKIP() << "jlha missing";
+  vz::test::ScratchDir dir("unlha");
+  makeSource(dir.file("src"));
+  ASSERT_TRUE(jlhaPack(dir.file("src"), dir.file("a.lzh"), "a2o5", {"text.txt", "runs.dat", "random.bin"}));
+  Bytes a = vz::test::readFile(dir.file("a.lzh"));
+  // The third header: behind two (header + data) spans.
+  size_t at = 0;
+  for (int i = 0; i < 2; ++i)
+    at += static_cast<size_t>(a[at] | a[at + 1] << 8) +
+          (a[at + 7] | a[at + 8] << 8 | a[at + 9] << 16 | static_cast<size_t>(a[at + 10]) << 24);
+  a[at + 11] ^= 1;  // its unpacked size
+  vz::test::writeFile(dir.file("bad.lzh"), a);
+  const test::RunLog log = extract<TUnLHA>(dir.file("bad.lzh"), dir.file("out"));
+  EXPECT_EQ(log.errors, std::vector<int32_t>{E_HEADERCRC});
+  EXPECT_EQ(log.extracted, 2);
+  EXPECT_FALSE(fs::exists(dir.file("out/random.bin")));
 }
 
 // A level-2 header built by hand: "-lhd-" with the extended headers given
