@@ -13,6 +13,7 @@
 #include "manager/app/entry_extraction.h"
 #include "manager/app/print_layout.h"
 #include "manager/app/scratch_folder.h"
+#include "manager/readers/blak_hole.h"
 #include "manager/readers/un_sfx.h"
 #include "platform/attributes.h"
 #include "platform/process.h"
@@ -491,9 +492,22 @@ void MainController::removeSelected() {
       zipwrap::ShowResult(code, "Removing files", kAppTitle);
       if (code > 0) zipwrap::ShowResult(code, "Deleting files", kAppTitle);
     } else {
-      // The Blak-Hole writer's delete mode is not there yet.
+      // The Blak-Hole writer in its delete mode, the selected names as its
+      // FileSpec in the list form: every name ends its own line, so that a
+      // single name with blanks is not split at them.
+      readers::TBlakHole bh;
+      bh.Switch = readers::swDelete;
+      bh.RecurseDirs = false;
+      std::string spec;
+      for (const std::string& n : names) spec += n + "\n";
+      bh.FileSpec = spec;
+      bh.OnError = [](readers::TZipCommon&, const std::string& fn, const std::string& volume, int32_t code) {
+        vz::ui::messageBox(readerErrorMessage(code, volume.empty() ? fn : volume), kAppTitle,
+                           ui::MB_OK | ui::MB_ICONERROR);
+      };
+      bh.setArchiveFile(path_);
+      (void)bh.activate();
       view_.closeProgress();
-      zipwrap::ShowResult(1, "Removing files", kAppTitle);
     }
   }
   if (!listCurrent()) {

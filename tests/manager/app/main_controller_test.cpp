@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "app_test_env.h"
+#include "manager/readers/blak_hole.h"
 #include "platform/folders.h"
 
 namespace vz::manager {
@@ -141,6 +142,30 @@ TEST_F(Controller, RemoveWhoseRelistingFailsAsksForRepair) {
   c_.run(C::RemoveSelected);
   EXPECT_TRUE(contains("Error: Can't read zip structure - Please repair this zip file."));
   EXPECT_FALSE(c_.archiveOpen());
+}
+
+// Removing selected entries of a Blak-Hole archive goes through its writer
+// in the delete mode, the names (with blanks) one per line.
+TEST_F(Controller, RemoveSelectedFromABlakHoleArchive) {
+  std::filesystem::create_directories(dir_.file("src"));
+  vz::test::writeFile(dir_.file("src/keep me.txt"), "kept");
+  vz::test::writeFile(dir_.file("src/drop me.txt"), "dropped");
+  readers::TBlakHole add;
+  add.Switch = readers::swAdd;
+  add.DefaultDir = dir_.file("src");
+  add.FileSpec = "*";
+  std::vector<int32_t> errors;
+  add.OnError = [&](readers::TZipCommon&, const std::string&, const std::string&, int32_t c) { errors.push_back(c); };
+  add.setArchiveFile(dir_.file("b.bh"));
+  ASSERT_EQ(add.activate(), 2) << (errors.empty() ? 0 : errors[0]);
+  ASSERT_TRUE(c_.openArchive(dir_.file("b.bh"), MainController::OpenRoute::CommandLine));
+  ASSERT_EQ(view_.rows.size(), 2u);
+  for (size_t i = 0; i < view_.rows.size(); ++i)
+    if (view_.rows[i].caption == "drop me.txt") view_.selection = {static_cast<int>(i)};
+  c_.run(C::RemoveSelected);
+  EXPECT_TRUE(texts().empty()) << texts().front();
+  ASSERT_EQ(view_.rows.size(), 1u);
+  EXPECT_EQ(view_.rows[0].caption, "keep me.txt");
 }
 
 TEST_F(Controller, DroppedFilesFollowTheArchiveKind) {
