@@ -201,6 +201,22 @@ bool decodeUtf8(std::string_view s, size_t i, char32_t& cp, size_t& len) {
   return true;
 }
 
+
+// (code point, CP437 byte) for the high half, sorted by code point.
+using ReverseTable = std::array<std::pair<char32_t, unsigned char>, 128>;
+
+const ReverseTable& reverseTable() {
+  static const ReverseTable table = [] {
+    ReverseTable t{};
+    for (size_t k = 0; k < kCp437High.size(); ++k) t[k] = {kCp437High[k], static_cast<unsigned char>(kHighFirst + k)};
+    std::sort(t.begin(), t.end());
+    return t;
+  }();
+  return table;
+}
+
+}  // namespace
+
 void appendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
     out += static_cast<char>(cp);
@@ -218,21 +234,6 @@ void appendUtf8(std::string& out, char32_t cp) {
     out += static_cast<char>(0x80 | (cp & 0x3F));
   }
 }
-
-// (code point, CP437 byte) for the high half, sorted by code point.
-using ReverseTable = std::array<std::pair<char32_t, unsigned char>, 128>;
-
-const ReverseTable& reverseTable() {
-  static const ReverseTable table = [] {
-    ReverseTable t{};
-    for (size_t k = 0; k < kCp437High.size(); ++k) t[k] = {kCp437High[k], static_cast<unsigned char>(kHighFirst + k)};
-    std::sort(t.begin(), t.end());
-    return t;
-  }();
-  return table;
-}
-
-}  // namespace
 
 bool isValidUtf8(std::string_view s) {
   size_t i = 0;

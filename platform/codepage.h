@@ -9,6 +9,8 @@
 namespace vz {
 
 bool isValidUtf8(std::string_view s);
+// Appends the UTF-8 form of one code point (below 0x110000).
+void appendUtf8(std::string& out, char32_t cp);
 // CP437 bytes to UTF-8 (bytes below 0x80 unchanged).
 std::string cp437ToUtf8(std::string_view s);
 // UTF-8 to CP437; characters CP437 cannot hold become '_'.

@@ -50,6 +50,7 @@
 #include "manager/readers/reader_errors.h"
 #include "manager/readers/format_walkers.h"
 #include "manager/readers/legacy_fields.h"
+#include "platform/codepage.h"
 
 namespace vz::readers {
 namespace {
@@ -126,21 +127,7 @@ std::optional<std::string> unicodeName(std::string_view dos, std::string_view pa
       c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
     else if (c >= 0xD800 && c < 0xE000)
       c = 0xFFFD;  // a lone surrogate
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    vz::appendUtf8(out, c);
   }
   if (out.empty()) return std::nullopt;
   return out;
