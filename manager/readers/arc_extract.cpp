@@ -56,15 +56,7 @@ int32_t TUnARC::activate() {
   }
   // The entries as the walk sees them; a header that does not fit is
   // reported and ends the list, the entries before it are extracted.
-  std::vector<ArcEntry> entries;
-  TArcLister lister;
-  lister.FileSpec = "*.*";  // every entry (the mask rule's match-all)
-  lister.OnError = [this](TZipCommon&, const std::string&, const std::string& volume, int32_t code) {
-    raiseError(code, volume);
-  };
-  lister.OnRead = [&entries](TArcLister& l, int32_t, int32_t) { entries.push_back(l.entry()); };
-  lister.setArchiveFile(archiveFile_);
-  lister.activate();
+  const std::vector<ArcEntry> entries = walkedEntries(false);
 
   vz::File file;
   if (!entries.empty() && !file.open(archiveFile_, vz::File::Mode::Read)) {

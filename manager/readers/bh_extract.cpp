@@ -53,15 +53,7 @@ int32_t TUnBH::activate() {
     raiseError(arcType_ == atFileError ? E_OPEN : E_INVALIDTYPE);
     return endRun();
   }
-  std::vector<ArcEntry> entries;
-  TArcLister lister;
-  lister.OnError = [this](TZipCommon&, const std::string&, const std::string& volume, int32_t code) {
-    raiseError(code, volume);
-  };
-  lister.OnRead = [&](TArcLister& l, int32_t, int32_t) { entries.push_back(l.entry()); };
-  lister.ShowBlankDirs = true;
-  lister.setArchiveFile(archiveFile_);
-  lister.activate();
+  const std::vector<ArcEntry> entries = walkedEntries();
   vz::File file;
   if (!file.open(archiveFile_, vz::File::Mode::Read)) {
     raiseError(E_OPEN);

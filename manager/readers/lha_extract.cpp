@@ -17,22 +17,6 @@ namespace {
 
 constexpr uint32_t kUnixTypeMask = 0xF000, kUnixLink = 0xA000;
 
-// The archive's entries as the walk reports them; walk errors go to the
-// extractor's OnError.
-std::vector<ArcEntry> walkEntries(TZipCommon& owner, const std::string& path) {
-  std::vector<ArcEntry> entries;
-  TArcLister lister;
-  lister.FileSpec = "*.*";
-  lister.ShowBlankDirs = true;
-  lister.OnError = [&owner](TZipCommon&, const std::string&, const std::string&, int32_t code) {
-    owner.raiseError(code);
-  };
-  lister.OnRead = [&entries](TArcLister& l, int32_t, int32_t) { entries.push_back(l.entry()); };
-  lister.setArchiveFile(path);
-  lister.activate();
-  return entries;
-}
-
 }  // namespace
 
 int32_t TUnLHA::activate() {
@@ -42,7 +26,7 @@ int32_t TUnLHA::activate() {
     raiseError(arcType_ == atFileError ? E_OPEN : E_INVALIDTYPE);
     return endRun();
   }
-  const std::vector<ArcEntry> entries = walkEntries(*this, archiveFile_);
+  const std::vector<ArcEntry> entries = walkedEntries();
   vz::File file;
   if (!file.open(archiveFile_, vz::File::Mode::Read)) {
     raiseError(E_OPEN);

@@ -136,6 +136,20 @@ int TUnBase::prepare(const ExtractItem& item, std::vector<std::string>& parts) {
   return parent;
 }
 
+std::vector<ArcEntry> TUnBase::walkedEntries(bool blankDirs) {
+  std::vector<ArcEntry> entries;
+  TArcLister lister;
+  lister.FileSpec = "*.*";  // every entry (the mask rule's match-all)
+  lister.ShowBlankDirs = blankDirs;
+  lister.OnError = [this](TZipCommon&, const std::string&, const std::string& volume, int32_t code) {
+    raiseError(code, volume);
+  };
+  lister.OnRead = [&entries](TArcLister& l, int32_t, int32_t) { entries.push_back(l.entry()); };
+  lister.setArchiveFile(archiveFile_);
+  lister.activate();
+  return entries;
+}
+
 bool TUnBase::mayReplace(const ExtractItem& item, int parentFd, const std::string& leaf) {
   struct stat st;
   if (fstatat(parentFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return true;

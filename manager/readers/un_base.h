@@ -102,6 +102,10 @@ class TUnBase : public TZipCommon {
 
   // Whether a name matches FileSpec.
   bool wanted(const std::string& name) const;
+  // The archive's entries as its header walk reports them (every name, the
+  // folder entries too when blankDirs); a header that does not fit is
+  // raised through OnError and ends the list, the entries before it kept.
+  std::vector<ArcEntry> walkedEntries(bool blankDirs = true);
   // Starts one file: OnBegin, the safe path, its folders, OnFileExists, the
   // temporary file. Null when the entry is not to be written (refused by a
   // handler, or failed with OnError raised).

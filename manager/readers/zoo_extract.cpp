@@ -26,16 +26,7 @@ int32_t TUnZOO::activate() {
     raiseError(arcType_ == atFileError ? E_OPEN : E_INVALIDTYPE);
     return endRun();
   }
-  std::vector<ArcEntry> entries;
-  {
-    TArcLister lister;
-    lister.FileSpec = "*.*";
-    lister.ShowBlankDirs = true;
-    lister.OnError = [this](TZipCommon&, const std::string&, const std::string&, int32_t code) { raiseError(code); };
-    lister.OnRead = [&entries](TArcLister& l, int32_t, int32_t) { entries.push_back(l.entry()); };
-    lister.setArchiveFile(archiveFile_);
-    lister.activate();
-  }
+  const std::vector<ArcEntry> entries = walkedEntries();
   vz::File file;
   if (!file.open(archiveFile_, vz::File::Mode::Read)) {
     raiseError(E_OPEN);
