@@ -45,9 +45,9 @@ inline const std::string& inputPath() {
   return path;
 }
 
-inline const std::string& writeInput(const uint8_t* data, size_t size) {
-  const std::string& path = inputPath();
-  int fd = open(path.c_str(), O_WRONLY | O_TRUNC);
+// Writes the bytes to path (created 0600 when missing, truncated).
+inline void writeBytes(const std::string& path, const uint8_t* data, size_t size) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   if (fd < 0) std::abort();
   size_t done = 0;
   while (done < size) {
@@ -56,7 +56,23 @@ inline const std::string& writeInput(const uint8_t* data, size_t size) {
     done += static_cast<size_t>(n);
   }
   close(fd);
+}
+
+inline const std::string& writeInput(const uint8_t* data, size_t size) {
+  const std::string& path = inputPath();
+  writeBytes(path, data, size);
   return path;
 }
+
+// The input again under the input file's name plus a suffix (".tar" for
+// the TAR checksum test of the detection), removed when the object goes.
+struct InputCopy {
+  explicit InputCopy(const char* suffix) : path(inputPath() + suffix) {}
+  ~InputCopy() { unlink(path.c_str()); }
+  InputCopy(const InputCopy&) = delete;
+  InputCopy& operator=(const InputCopy&) = delete;
+  void write(const uint8_t* data, size_t size) const { writeBytes(path, data, size); }
+  std::string path;  // the copy's path
+};
 
 }  // namespace vz::fuzz

@@ -57,8 +57,7 @@ void checkConfined(const Scratch& s) {
     const bool inside = p.rfind(s.dest, 0) == 0 || p.rfind(s.flat, 0) == 0;
     if (!inside && p != s.root + "/a" && p != s.root + "/a/b") std::abort();
     const std::string leaf = it->path().filename().string();
-    if (inside && leaf.rfind(".vz-extract-", 0) == 0)
-      std::abort();  // a temporary file left behind
+    if (inside && leaf.rfind(".vz-extract-", 0) == 0) std::abort();  // a temporary file left behind
   }
 }
 
@@ -72,23 +71,11 @@ void run(const std::string& path) {
   checkConfined(s);
 }
 
-// The input again under a ".tar" name beside the input file, removed when
-// the fuzzer ends.
-struct TarCopy {
-  std::string path = vz::fuzz::inputPath() + ".tar";
-  ~TarCopy() { std::remove(path.c_str()); }
-  void write(const uint8_t* data, size_t size) const {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f || (size && std::fwrite(data, 1, size, f) != size)) std::abort();
-    std::fclose(f);
-  }
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   run(vz::fuzz::writeInput(data, size));
-  static const TarCopy tar;
+  static const vz::fuzz::InputCopy tar(".tar");
   tar.write(data, size);
   run(tar.path);
   return 0;

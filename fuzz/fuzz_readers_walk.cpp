@@ -34,25 +34,13 @@ void walk(const std::string& path, bool blankDirs, int64_t size) {
   if ((totals >= 0 && listed != totals) || listed > reported) std::abort();
 }
 
-// The input again under a ".tar" name beside the input file, removed when
-// the fuzzer ends.
-struct TarCopy {
-  std::string path = vz::fuzz::inputPath() + ".tar";
-  ~TarCopy() { std::remove(path.c_str()); }
-  void write(const uint8_t* data, size_t size) const {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f || (size && std::fwrite(data, 1, size, f) != size)) std::abort();
-    std::fclose(f);
-  }
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string& path = vz::fuzz::writeInput(data, size);
   walk(path, size % 2 == 0, static_cast<int64_t>(size));
   // The same bytes as a ".TAR" file, which adds the TAR checksum test.
-  static const TarCopy tar;
+  static const vz::fuzz::InputCopy tar(".tar");
   tar.write(data, size);
   walk(tar.path, size % 2 != 0, static_cast<int64_t>(size));
   return 0;
