@@ -33,16 +33,25 @@ struct ScratchFolder {
   std::string root;  // the folder's path
 };
 
-inline const std::string& inputPath() {
-  static const std::string path = [] {
+// The process's input file ("vzfuzz-XXXXXX.zip" under TMPDIR), made on first
+// use and removed at the end of the process.
+struct InputFile {
+  InputFile() {
     const char* dir = std::getenv("TMPDIR");
-    std::string tmpl = std::string(dir && *dir ? dir : "/tmp") + "/vzfuzz-XXXXXX.zip";
-    int fd = mkstemps(tmpl.data(), 4);
+    path = std::string(dir && *dir ? dir : "/tmp") + "/vzfuzz-XXXXXX.zip";
+    const int fd = mkstemps(path.data(), 4);
     if (fd < 0) std::abort();
     close(fd);
-    return tmpl;
-  }();
-  return path;
+  }
+  ~InputFile() { unlink(path.c_str()); }
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+  std::string path;
+};
+
+inline const std::string& inputPath() {
+  static const InputFile file;
+  return file.path;
 }
 
 // Writes the bytes to path (created 0600 when missing, truncated).

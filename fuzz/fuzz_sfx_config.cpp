@@ -29,14 +29,10 @@ class QuietUi final : public vz::sfx::StubUi {
   void warning(const std::string&) override {}
 };
 
+// Removed with its files at the end of the process.
 const std::string& scratchFolder() {
-  static const std::string dir = [] {
-    const char* t = std::getenv("TMPDIR");
-    std::string tmpl = std::string(t && *t ? t : "/tmp") + "/vzfuzz-sfx-XXXXXX";
-    if (!mkdtemp(tmpl.data())) std::abort();
-    return tmpl;
-  }();
-  return dir;
+  static const vz::fuzz::ScratchFolder dir("sfx");
+  return dir.root;
 }
 
 }  // namespace

@@ -24,6 +24,7 @@
 #include "control/engine/common/unzip_state.h"
 #include "control/engine/read/directory_reader.h"
 #include "control/engine/read/read_methods.h"
+#include "fuzz/fuzz_input_file.h"
 #include "zipwrap/engine/engine_abi.h"
 #include "zipwrap/engine/engine_results.h"
 #include "zipwrap/engine/zip/zip64_records.h"
@@ -40,10 +41,10 @@ struct Scratch {
 };
 
 const Scratch& scratch() {
+  // Removed with its files at the end of the process (after s).
+  static const vz::fuzz::ScratchFolder folder("zwupdate");
   static const Scratch s = [] {
-    const char* dir = std::getenv("TMPDIR");
-    std::string tmpl = std::string(dir && *dir ? dir : "/tmp") + "/vzfuzz-zwupdate-XXXXXX";
-    if (!mkdtemp(tmpl.data())) std::abort();
+    const std::string& tmpl = folder.root;
     Scratch r{tmpl, tmpl + "/work.zip", tmpl + "/added.txt", tmpl + "/tmp"};
     fs::create_directories(r.tmp);
     // Long and repetitive enough that every method shrinks it.
