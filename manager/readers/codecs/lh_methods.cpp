@@ -7,12 +7,14 @@
 #include "manager/readers/codecs/lh3.h"
 #include "manager/readers/codecs/lh_block.h"
 #include "manager/readers/codecs/lh_stored.h"
+#include "manager/readers/codecs/pm1.h"
+#include "manager/readers/codecs/pm2.h"
 
 namespace vz::readers::codecs {
 
 namespace {
 
-enum class Kind { None, Stored, Lh1, Lh2, Lh3, Block, Lzs, Lz5 };
+enum class Kind { None, Stored, Lh1, Lh2, Lh3, Block, Lzs, Lz5, Pm1, Pm2 };
 
 struct Method {
   std::string_view id;
@@ -24,7 +26,7 @@ constexpr Method kMethods[] = {
     {"-lh0-", Kind::Stored, 0}, {"-lz4-", Kind::Stored, 0}, {"-pm0-", Kind::Stored, 0}, {"-lh1-", Kind::Lh1, 12},
     {"-lh2-", Kind::Lh2, 13},   {"-lh3-", Kind::Lh3, 13},   {"-lh4-", Kind::Block, 12}, {"-lh5-", Kind::Block, 13},
     {"-lh6-", Kind::Block, 15}, {"-lh7-", Kind::Block, 16}, {"-lhx-", Kind::Block, 19}, {"-lzs-", Kind::Lzs, 11},
-    {"-lz5-", Kind::Lz5, 12},
+    {"-lz5-", Kind::Lz5, 12},   {"-pm1-", Kind::Pm1, 14},   {"-pm2-", Kind::Pm2, 13},
 };
 
 const Method* find(std::string_view id) {
@@ -56,6 +58,10 @@ engine::DecodeStatus decodeLhMethod(std::string_view id, engine::DecodeInput& in
       return decodeLzs(input, output, size, hooks);
     case Kind::Lz5:
       return decodeLz5(input, output, size, hooks);
+    case Kind::Pm1:
+      return decodePm1(input, output, size, hooks);
+    case Kind::Pm2:
+      return decodePm2(input, output, size, hooks);
     case Kind::None:
       break;
   }

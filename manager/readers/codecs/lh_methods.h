@@ -1,5 +1,5 @@
 // The LHA family's methods by their five-character id ("-lh5-"), one
-// decoder each (lh_stored, lh1, lh3, lh_block, larc_lzss), so that the
+// decoder each (lh_stored, lh1, lh2, lh3, lh_block, larc_lzss, pm1, pm2), so that the
 // extractors of LHA/LZH, PMarc and ZOO pick a decoder in one place.
 #pragma once
 
