@@ -47,9 +47,9 @@ constexpr SignatureRow kSignatures[] = {
     {SignatureRow::Field::V, {0x07054842}, 1, atBH, atBHExe},          // "BH" 5 7
     {SignatureRow::Field::L, {0x4148}, 1, atHA, atNA},                 // "HA"
     {SignatureRow::Field::L, {0x8B1F, 0x9D1F, 0x9E1F, 0x1E1F, 0xA01F}, 5, atGZip, atNA},
-    {SignatureRow::Field::L, {0xEA60}, 1, atARJ, atArjExe},          // 60 EA
-    {SignatureRow::Field::L, {0x4F5A}, 1, atZOO, atNA},              // "ZO"
-    {SignatureRow::Field::H, {0x6C2D}, 1, atLHA, atLhaExe},          // "-l" at bytes 2 and 3
+    {SignatureRow::Field::L, {0xEA60}, 1, atARJ, atArjExe},  // 60 EA
+    {SignatureRow::Field::L, {0x4F5A}, 1, atZOO, atNA},      // "ZO"
+    {SignatureRow::Field::H, {0x6C2D}, 1, atLHA, atLhaExe},  // "-l" at bytes 2 and 3
     // PMarc's "-pm0-", "-pm1-", "-pm2-" headers are LHA level-0 headers
     // with "-p" at bytes 2 and 3: read by the LHA walk and TUnLHA.
     {SignatureRow::Field::H, {0x702D}, 1, atLHA, atLhaExe},
@@ -60,6 +60,11 @@ constexpr SignatureRow kSignatures[] = {
     // crunched (methods 1 to 7) starts 1A 01 .. 1A 07: ARC as well.
     {SignatureRow::Field::L, {0x011A, 0x021A, 0x031A, 0x041A, 0x051A}, 5, atARC, atArcExe},
     {SignatureRow::Field::L, {0x061A, 0x071A}, 2, atARC, atArcExe},
+    // ARC 6 and 7 may begin with an information record (20 to 29, the
+    // archive's comment) or a folder (30): 1A 14 .. 1A 1E.
+    {SignatureRow::Field::L, {0x141A, 0x151A, 0x161A, 0x171A, 0x181A}, 5, atARC, atArcExe},
+    {SignatureRow::Field::L, {0x191A, 0x1A1A, 0x1B1A, 0x1C1A, 0x1D1A}, 5, atARC, atArcExe},
+    {SignatureRow::Field::L, {0x1E1A}, 1, atARC, atArcExe},
     {SignatureRow::Field::L, {0x92B7, 0xDFB7}, 2, atArcExe, atArcExe},  // start implied
 };
 

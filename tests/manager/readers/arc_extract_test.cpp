@@ -265,17 +265,17 @@ TEST(UnArcPeers, CrushedAgainstUnar) {
   }
 }
 
-// ARC 7's information record is stepped over, its folder's entries land in
-// the folder; a name that climbs out of the destination stays inside it.
+// ARC 7's information record is stepped over (the archive may start with
+// one), its folder's entries land in the folder; a name that climbs out of
+// the destination stays inside it.
 TEST(UnArc, FoldersRecordsAndHostileNames) {
   vz::test::ScratchDir dir("unarc");
   const Bytes a = {'a', 'b', 'c'}, b = {'d', 'e'};
   const Bytes inner = concat({vz::test::arc::entry(2, "IN.TXT", a, a), {0x1A, 0x00}});
   Bytes folder = vz::test::arc::entry(30, "SUB", inner, {});
-  // (The first entry is a file: the type detection knows an archive by it.)
   const Bytes archive = concat({
-      vz::test::arc::entry(2, "FIRST.TXT", b, b),
       vz::test::arc::entry(20, "INFO", {'x', 'y', 'z'}, {}),
+      vz::test::arc::entry(2, "FIRST.TXT", b, b),
       folder,
       vz::test::arc::entry(2, "../UP.TXT", b, b),
       {0x1A, 0x00},

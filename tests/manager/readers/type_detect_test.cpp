@@ -162,6 +162,7 @@ TEST(TypeDetect, SignatureTableInOrder) {
       {0x6C2D1234, atLHA, atLhaExe},      {0x21726152, atRAR, atRarExe},    {0x00000A1A, atPAK, atPakExe},
       {0x00000B1A, atPAK, atPakExe},      {0x0000081A, atARC, atArcExe},    {0x0000091A, atARC, atArcExe},
       {0x000092B7, atArcExe, atArcExe},   {0x0000DFB7, atArcExe, atArcExe}, {0x0000021A, atARC, atArcExe},
+      {0x0000141A, atARC, atArcExe},      {0x00001E1A, atARC, atArcExe},    {0x00001F1A, atUnknown, atUnknown},
       {0x00000C1A, atUnknown, atUnknown}, {0x6C2D4148, atHA, atNA},  // "HA" is tested before "-l"
       {0x6C2DEA60, atARJ, atArjExe},
   };
