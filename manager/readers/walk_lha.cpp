@@ -21,7 +21,8 @@
 // and 2 a u16, level 3 a u32; each header is a type byte, its data and the
 // next header's size at its end (0 ends the chain). Types read: 01 file
 // name, 02 folder name (FF between folders), 40 DOS attributes, 42 64-bit
-// sizes, 50 Unix permission, 54 Unix time. A level-0/1 header whose
+// sizes, 50 Unix permission, 54 Unix time (level 0 keeps the last two in an
+// extension area behind the CRC, see below). A level-0/1 header whose
 // checksum fails, or whose extended header 00 (the CRC-16 of the whole
 // header with that field counted as 0) does not match, reports 25136. The entry's CRC is the data's CRC-16, its
 // version made by the OS id ('U' Unix, 'M' DOS, 'm' Mac, ...; 0 when the
@@ -88,6 +89,16 @@ class LhaWalker final : public FormatWalker {
       // headers with an extension area) the OS id.
       if (24 + nameLength <= size + 2) entry.crc = b[22 + nameLength] | (b[23 + nameLength] << 8);
       if (25 + nameLength <= size + 2) entry.versionMadeBy = b[24 + nameLength];
+      // A level-0 header's extension area behind the CRC: Unix LHA writes
+      // 'U', 0, the Unix time (u32), then the permissions, user and group
+      // (u16 each) at the area's end. PMarc keeps comments there instead.
+      const size_t areaAt = static_cast<size_t>(24 + nameLength);
+      const size_t areaEnd = static_cast<size_t>(size + 2);
+      if (level == 0 && h[3] != 'p' && areaAt + 12 <= areaEnd && b[areaAt] == 'U' && b[areaAt + 1] == 0) {
+        vz::engine::BoundedReader ar(b);
+        entry.dateTime = unixStamp(ar.le32(areaAt + 2));
+        entry.unixMode = ar.le16(areaEnd - 6);
+      }
       if (level == 1) {
         if (22 + nameLength + 5 > size + 2) return fail(error, E_BADLENGTHS);
         firstExtSize = b[static_cast<size_t>(size)] | (b[static_cast<size_t>(size) + 1] << 8);

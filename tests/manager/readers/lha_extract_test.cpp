@@ -8,6 +8,7 @@
 // without its MacBinary wrapper; damaged entries end with an error while
 // the others are extracted.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
@@ -343,6 +344,46 @@ TEST(LhaExtract, UnixLinksStayInside) {
   EXPECT_EQ(fs::read_symlink(dir.file("out/inside")).string(), "sub/target.txt");
   EXPECT_FALSE(fs::exists(fs::symlink_status(dir.file("out/outside"))));
   EXPECT_TRUE(fs::is_directory(dir.file("out/made/here")));
+}
+
+// A level-0 header's Unix extension area ('U', 0, time, permissions, user,
+// group) gives the entry its time and permissions, as lhasa reads them.
+TEST(LhaExtract, LevelZeroUnixAreaGivesTimeAndMode) {
+  if (!vz::test::haveProgram("jlha") || !vz::test::haveProgram("lhasa")) GTEST_SKIP() << "jlha or lhasa missing";
+  vz::test::ScratchDir dir("unlha");
+  fs::create_directories(dir.file("src"));
+  vz::test::writeFile(dir.file("src/f.txt"), makeData(DataKind::Text, 3000, 4));
+  ASSERT_TRUE(jlhaPack(dir.file("src"), dir.file("a.lzh"), "a0o5", {"f.txt"}));
+  Bytes a = vz::test::readFile(dir.file("a.lzh"));
+  ASSERT_EQ(size_t{a[0]} + 2, 24u + a[21]);  // no area yet
+  const uint32_t stamp = 981173106;          // 2001-02-03 04:05:06 UTC
+  const Bytes area = {'U',
+                      0,
+                      uint8_t(stamp),
+                      uint8_t(stamp >> 8),
+                      uint8_t(stamp >> 16),
+                      uint8_t(stamp >> 24),
+                      0xE8,
+                      0x81,
+                      0xE8,
+                      0x03,
+                      0xE8,
+                      0x03};  // mode 100750, user and group 1000
+  a.insert(a.begin() + a[0] + 2, area.begin(), area.end());
+  a[0] = static_cast<uint8_t>(a[0] + area.size());
+  relabel(a, "-lh5-");
+  vz::test::writeFile(dir.file("u.lzh"), a);
+  fs::create_directories(dir.file("peer"));
+  ASSERT_EQ(vz::test::run({"lhasa", "x", dir.file("u.lzh")}, nullptr, nullptr, dir.file("peer")), 0);
+  const test::RunLog log = extract<TUnLHA>(dir.file("u.lzh"), dir.file("ours"));
+  EXPECT_TRUE(log.errors.empty()) << log.errors.front();
+  for (const char* side : {"peer/f.txt", "ours/f.txt"}) {
+    SCOPED_TRACE(side);
+    EXPECT_EQ(fs::status(dir.file(side)).permissions() & fs::perms::all, fs::perms(0750));
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.file(side).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtime, stamp);
+  }
 }
 
 }  // namespace
