@@ -115,6 +115,9 @@ class LhaWalker final : public FormatWalker {
       firstExtSize = level == 2 ? br.le16(24) : br.le32(28);
       extStart = at + base;
       headerEnd = at + (level == 2 ? br.le16(0) : br.le32(24));
+      // LHA for OS-9/68k (OS id 'K') writes level-2 header sizes two bytes
+      // short: the size of the header without its size field.
+      if (level == 2 && b[23] == 'K') headerEnd += 2;
       if (level == 3 && br.le16(0) != 4) return fail(error, E_BADHEADR);
       if (headerEnd < extStart) return fail(error, E_BADLENGTHS);
     }
@@ -184,6 +187,9 @@ class LhaWalker final : public FormatWalker {
     if (!folder.empty() && folder.back() != '/') folder += '/';
     entry.fileName = folder + name;
     entry.isFolder = std::string_view(reinterpret_cast<const char*>(h) + 2, 5) == "-lhd-";
+    // Some Amiga archivers store folders as empty -lh0- entries that carry
+    // a folder name and no file name.
+    if (name.empty() && !folder.empty() && entry.unpackedSize == 0) entry.isFolder = true;
     if ((entry.unixMode & 0xF000) == 0x4000) entry.isFolder = true;
     entry.attributes32 = entry.attributes16;
     entry.dataOffset = headerEnd;

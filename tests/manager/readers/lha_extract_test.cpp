@@ -17,6 +17,7 @@
 #include <string>
 
 #include "manager/readers/extractors.h"
+#include "manager/readers/codecs/lh_crc16.h"
 #include "manager/readers/lha_extract.h"
 #include "manager/readers/zoo_extract.h"
 #include "tests/manager/readers/codecs/codec_test_data.h"
@@ -344,6 +345,37 @@ TEST(LhaExtract, UnixLinksStayInside) {
   EXPECT_EQ(fs::read_symlink(dir.file("out/inside")).string(), "sub/target.txt");
   EXPECT_FALSE(fs::exists(fs::symlink_status(dir.file("out/outside"))));
   EXPECT_TRUE(fs::is_directory(dir.file("out/made/here")));
+}
+
+// Two makers' quirks: OS-9/68k's level-2 header size two bytes short (as
+// lhasa reads it) and Amiga folders stored as empty -lh0- entries with no
+// file name (which the installed lhasa takes for the archive's end).
+TEST(LhaExtract, OsNineSizesAndAmigaFolders) {
+  vz::test::ScratchDir dir("unlha");
+  const std::string data = "data behind a short header\n";
+  Bytes a = lhaLevel2Entry({{0x01, "os9.txt"}});
+  std::copy_n("-lh0-", 5, a.begin() + 2);
+  a[7] = a[11] = static_cast<uint8_t>(data.size());
+  const uint16_t crc = codecs::lhCrc16(0, reinterpret_cast<const uint8_t*>(data.data()), data.size());
+  a[21] = static_cast<uint8_t>(crc), a[22] = static_cast<uint8_t>(crc >> 8), a[23] = 'K';
+  a[0] = static_cast<uint8_t>(a[0] - 2);
+  a.insert(a.end(), data.begin(), data.end());
+  Bytes amiga = lhaLevel2Entry({{0x02, "drawer"}});
+  std::copy_n("-lh0-", 5, amiga.begin() + 2);
+  amiga[23] = 'A';
+  a.insert(a.end(), amiga.begin(), amiga.end());
+  a.push_back(0);
+  vz::test::writeFile(dir.file("q.lzh"), a);
+  const test::RunLog log = extract<TUnLHA>(dir.file("q.lzh"), dir.file("ours"));
+  EXPECT_TRUE(log.errors.empty()) << log.errors.front();
+  EXPECT_TRUE(fs::is_directory(dir.file("ours/drawer")));
+  const Bytes want(data.begin(), data.end());
+  EXPECT_EQ(vz::test::readFile(dir.file("ours/os9.txt")), want);
+  if (vz::test::haveProgram("lhasa")) {
+    fs::create_directories(dir.file("peer"));
+    ASSERT_EQ(vz::test::run({"lhasa", "x", dir.file("q.lzh")}, nullptr, nullptr, dir.file("peer")), 0);
+    EXPECT_EQ(vz::test::readFile(dir.file("peer/os9.txt")), want);
+  }
 }
 
 // A level-0 header's Unix extension area ('U', 0, time, permissions, user,
