@@ -41,9 +41,12 @@ fuzz_fail=0
 for f in build-asan/fuzz/fuzz_*; do
   [ -x "$f" ] || continue
   name=$(basename "$f")
-  seeds="$root/fuzz/corpus/$name"
   work=$(mktemp -d)
-  [ -d "$seeds" ] && cp -r "$seeds"/. "$work"/
+  # The seeds kept in the tree, and those the build makes (archives written
+  # by the peer tools at build time).
+  for seeds in "$root/fuzz/corpus/$name" "$root/build-asan/fuzz/corpus/$name"; do
+    [ -d "$seeds" ] && cp -r "$seeds"/. "$work"/
+  done
   maxlen=$(sed -n 's/^max_len *= *//p' "fuzz/$name.options" 2>/dev/null)
   if (cd "$(mktemp -d)" && "$root/$f" -max_total_time="$fuzz_seconds" ${maxlen:+-max_len=$maxlen} \
         "$work" >"$root/build-asan/$name.log" 2>&1); then
