@@ -183,6 +183,25 @@ std::unique_ptr<TUnBase::EntrySink> TUnBase::beginEntry(const ExtractItem& item)
   return sink;
 }
 
+std::unique_ptr<TUnBase::EntrySink> TUnBase::restartEntry(std::unique_ptr<EntrySink> sink) {
+  if (!sink) return nullptr;
+  if (ftruncate(sink->fd_, 0) != 0 || lseek(sink->fd_, 0, SEEK_SET) != 0) {
+    raiseError(E_WRITE);
+    return nullptr;
+  }
+  // A fresh sink takes the file over, so that the counts start from zero.
+  std::unique_ptr<EntrySink> fresh(new EntrySink());
+  fresh->owner_ = this;
+  fresh->item_ = sink->item_;
+  fresh->parts_ = std::move(sink->parts_);
+  std::swap(fresh->parentFd_, sink->parentFd_);
+  std::swap(fresh->fd_, sink->fd_);
+  std::swap(fresh->temp_, sink->temp_);
+  fresh->setLimit(fresh->item_.limit);
+  fresh->nextStep_ = progressStep(ProgressNotify);
+  return fresh;
+}
+
 bool TUnBase::finishEntry(std::unique_ptr<EntrySink> sink, int32_t error) {
   if (!sink) return false;
   if (error == 0 && sink->sinkFailed()) error = E_WRITE;

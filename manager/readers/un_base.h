@@ -110,6 +110,11 @@ class TUnBase : public TZipCommon {
   // temporary file. Null when the entry is not to be written (refused by a
   // handler, or failed with OnError raised).
   std::unique_ptr<EntrySink> beginEntry(const ExtractItem& item);
+  // Starts a file's data again (a second decoding of the same entry, as
+  // when a password is found after the first failed): the same temporary
+  // file, emptied, with nothing counted. Null when it cannot be emptied
+  // (25114 raised; the temporary file is removed).
+  std::unique_ptr<EntrySink> restartEntry(std::unique_ptr<EntrySink> sink);
   // Ends one file. error: 0 when its data decoded, else the code to report
   // (25118 for a CRC failure, which also gives OnEnd with CRC_PASS false).
   // On success the date and attributes are set and the file is renamed into

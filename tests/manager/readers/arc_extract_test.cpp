@@ -153,6 +153,45 @@ TEST(UnArcPeers, ArcRoundTrip) {
   }
 }
 
+// arc's encrypted entries ("g", which upper-cases the password): the
+// password as the user types it opens every one, a wrong one or none
+// leaves each with its CRC error and nothing written.
+TEST(UnArcPeers, EncryptedEntriesOpenWithThePassword) {
+  if (!vz::test::haveProgram("arc")) GTEST_SKIP() << "arc missing";
+  vz::test::ScratchDir dir("unarc");
+  const auto inputs = arcInputs();
+  std::vector<std::string> argv = {"arc", "agSecret", dir.file("g.arc")};
+  for (const auto& [name, bytes] : inputs) {
+    vz::test::writeFile(dir.file(name), bytes);
+    if (!bytes.empty()) argv.push_back(name);
+  }
+  ASSERT_EQ(vz::test::run(argv, nullptr, nullptr, dir.path()), 0);
+  const size_t stored = argv.size() - 3;
+  struct Case {
+    std::vector<std::string> passwords;
+    bool opens;
+  };
+  for (const Case& c : {Case{{"wrong", "secret"}, true}, Case{{}, false}, Case{{"wrong"}, false}}) {
+    SCOPED_TRACE(c.passwords.size());
+    TUnARC x;
+    x.Passwords = c.passwords;
+    const std::string out = dir.file("out" + std::to_string(c.passwords.size()) + (c.opens ? "y" : "n"));
+    const test::RunLog log = extract<TUnARC>(dir.file("g.arc"), out, &x);
+    if (c.opens) {
+      expectAllPassed(log, stored);
+      const auto got = files(out);
+      for (const auto& [name, bytes] : inputs) {
+        std::string upper = name;
+        std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+        if (!bytes.empty()) EXPECT_EQ(got.at(got.count(name) ? name : upper), std::string(bytes.begin(), bytes.end()));
+      }
+    } else {
+      EXPECT_EQ(log.errors.size(), stored);
+      EXPECT_TRUE(files(out).empty());
+    }
+  }
+}
+
 // Methods 1 and 5 to 7, which no installed program writes, from the test
 // encoders (the texts are long enough for the hashed table to fill):
 // nomarch reads 1, 5 and 6 as we do, unar reads 7 as we do.
