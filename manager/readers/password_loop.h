@@ -1,4 +1,4 @@
-// The extractors' password loop for encrypted entries (TUnARJ, TUnBH):
+// The extractors' password loop for encrypted entries (TUnARJ, TUnBH, TUnARC):
 // the password that opened an earlier entry of the run first, then each of
 // the extractor's Passwords, then OnGetPassword for as long as the handler
 // answers with a password and sets TryAgain after a wrong one (at most

@@ -43,10 +43,11 @@ class TUnBase : public TZipCommon {
   std::function<void(TUnBase&, const std::string& fn, int32_t recNum, bool& extract)> OnBegin;
   std::function<void(TUnBase&, const std::string& fn, bool crcPass)> OnEnd;
   std::function<void(TUnBase&, const std::string& fn, const vz::LocalTime& fileDate, bool& accept)> OnFileExists;
-  // Encrypted entries (TUnBH's, TUnARJ's garbled ones): the Passwords are
-  // tried in turn, then OnGetPassword asks for one (TOnGetPassword: FN,
-  // Password and TryAgain set by the handler). An empty Password gives the
-  // entry up (25190); a wrong one is asked about again only while the
+  // Encrypted entries (TUnBH's, TUnARJ's garbled ones, and TUnARC's entries
+  // that fail their CRC): the Passwords are tried in turn, then
+  // OnGetPassword asks for one (TOnGetPassword: FN, Password and TryAgain
+  // set by the handler). An empty Password gives the entry up (25190; ARC:
+  // its own error); a wrong one is asked about again only while the
   // handler sets TryAgain (password_loop.h).
   std::vector<std::string> Passwords;
   std::function<void(TUnBase&, const std::string& fn, std::string& password, bool& tryAgain)> OnGetPassword;
