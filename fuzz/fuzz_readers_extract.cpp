@@ -10,6 +10,8 @@
 // Layout of the scratch folder (one per process, under TMPDIR):
 //   scratch/a/b/dest/   extraction with folders
 //   scratch/a/b/flat/   extraction without them
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -50,14 +52,17 @@ void extract(const std::string& path, const std::string& dest, bool folders) {
 }
 
 void checkConfined(const Scratch& s) {
+  static const std::string tempPrefix = ".vz-extract-" + std::to_string(getpid()) + "-";
   std::error_code ec;
   for (auto it = fs::recursive_directory_iterator(s.root, ec); !ec && it != fs::recursive_directory_iterator();
        it.increment(ec)) {
     const std::string p = it->path().string();
     const bool inside = p.rfind(s.dest, 0) == 0 || p.rfind(s.flat, 0) == 0;
     if (!inside && p != s.root + "/a" && p != s.root + "/a/b") std::abort();
+    // A temporary file of this process left behind (an archived name may
+    // look like one, but not with this process's number and as a file).
     const std::string leaf = it->path().filename().string();
-    if (inside && leaf.rfind(".vz-extract-", 0) == 0) std::abort();  // a temporary file left behind
+    if (inside && leaf.rfind(tempPrefix, 0) == 0 && leaf.ends_with(".tmp") && it->is_regular_file(ec)) std::abort();
   }
 }
 
