@@ -75,6 +75,8 @@ class LhaWalker final : public FormatWalker {
     std::vector<uint8_t> b;
     if (level <= 1) {
       const int64_t size = h[0];
+      // The size counts from byte 2 and must hold the fixed fields.
+      if (size + 2 < kHeader) return fail(error, E_BADLENGTHS);
       if (!readSpan(ctx, at, size + 2, b)) return fail(error, E_READ);
       uint8_t sum = 0;
       for (int64_t i = 2; i < size + 2; ++i) sum = static_cast<uint8_t>(sum + b[static_cast<size_t>(i)]);

@@ -364,8 +364,31 @@ std::vector<uint8_t> rarUnicodeEntry(const std::vector<uint8_t>& dos, const std:
   name.insert(name.end(), packed.begin(), packed.end());
   const size_t size = 32 + name.size();
   std::vector<uint8_t> b = {0x74, 0x00, 0x82, static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8)};
-  b.insert(b.end(), {0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0x00, 0x60, 0x52, 0x51, 0x1D, 0x30,
-                     static_cast<uint8_t>(name.size()), static_cast<uint8_t>(name.size() >> 8), 0x20, 0, 0, 0});
+  b.insert(b.end(), {0,
+                     0,
+                     0,
+                     0,
+                     0,
+                     0,
+                     0,
+                     0,
+                     2,
+                     0,
+                     0,
+                     0,
+                     0,
+                     0x00,
+                     0x60,
+                     0x52,
+                     0x51,
+                     0x1D,
+                     0x30,
+                     static_cast<uint8_t>(name.size()),
+                     static_cast<uint8_t>(name.size() >> 8),
+                     0x20,
+                     0,
+                     0,
+                     0});
   b.insert(b.end(), name.begin(), name.end());
   return rarBlock(b);
 }
@@ -412,12 +435,15 @@ TEST_F(LegacyWalks, HostileHeadersStopWithTheEntriesBeforeKept) {
   std::vector<uint8_t> rar5 = {'R', 'a', 'r', '!', 0x1A, 0x07, 0x01, 0x00};
   rar5.insert(rar5.end(), {0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x01});
   rar5.resize(64, 0);
+  std::vector<uint8_t> shortLha = lhaLevel0("ab", 2);
+  shortLha[0] = 12;  // the name length would lie past the header
   const HostileRow rows[] = {
       {"ARC size past the end", concat(arcEntry("OK.TXT", 4, 4), arcEntry("BIG.TXT", 0x7FFFFFF0, 40)), E_READ},
       {"ZOO loop", zooArchive(true), E_BADHEADR},
       {"LHA name length past the header",
        concat(lhaLevel0("ok", 2), concat(lhaLevel0("xy", 200), std::vector<uint8_t>(40))), E_BADLENGTHS},
       {"ARJ header CRC", badCrc, E_HEADERCRC},
+      {"LHA header size below the fixed fields", concat(lhaLevel0("ok", 2), shortLha), E_BADLENGTHS},
   };
   for (const HostileRow& row : rows) {
     SCOPED_TRACE(row.what);
