@@ -3,7 +3,8 @@
 // and literal runs use shorter codes early in the stream, while no longer
 // distance can occur yet. Literals are coded through the byte history
 // (pm_history.h), their distance from its front picked from six ranges by
-// one of 32 small code trees that the stream's first five bits select.
+// one of 32 small code trees that the stream's first five bits select (the
+// last selects none: every literal is then among the 16 nearest).
 #pragma once
 
 #include <cstdint>
@@ -13,9 +14,9 @@
 
 namespace vz::readers::codecs {
 
-// Decodes a -pm1- entry of size bytes. BadData for a code that cannot
-// occur (a copy from before the start, the tree that is no tree) or input
-// that ends first; NoMemory; OutputStopped; Cancelled.
+// Decodes a -pm1- entry of size bytes. BadData for a copy from before the
+// start or input that ends first (past the few zero bytes granted behind
+// it); NoMemory; OutputStopped; Cancelled.
 [[nodiscard]] engine::DecodeStatus decodePm1(engine::DecodeInput& input, engine::DecodeOutput& output, uint64_t size,
                                              const engine::DecodeHooks* hooks = nullptr);
 
