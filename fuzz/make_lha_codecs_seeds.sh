@@ -4,6 +4,7 @@
 # LArc and ZOO archives (lh1, lh5, lh7, lz5, ZOO's LZW), each seed the
 # method byte, a span byte, the declared size (3 bytes), then the data.
 # The seeds are kept in the tree; run this again only to remake them.
+# The pm1-*/pm2-* seeds are kept in the tree too, made by the tests' encoders.
 #   fuzz/make_lha_codecs_seeds.sh [corpus folder]
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
