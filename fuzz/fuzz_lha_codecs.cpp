@@ -1,6 +1,6 @@
 // Fuzz target: the LHA-family decoders (lh0..lh7, lhx, lzs, lz4, lz5,
-// pm0) and ZOO's LZW. Byte 0 picks the method (modulo 14: 12 is ZOO's
-// LZW, 13 -lh2-), byte 1 the input span size, bytes 2 to 4 the declared size (up to
+// pm0, pm1, pm2) and ZOO's LZW. Byte 0 picks the method (modulo 16: 12 is
+// ZOO's LZW, 13 -lh2-, 14 -pm1-, 15 -pm2-), byte 1 the input span size, bytes 2 to 4 the declared size (up to
 // 1 MB, little-endian, high bits dropped); the rest is the entry's packed
 // data. A decoder must end with Ok or BadData, never deliver more than the
 // declared size (exactly it with Ok), and give the same bytes and result
@@ -19,6 +19,8 @@ namespace {
 
 constexpr std::string_view kIds[] = {"-lh0-", "-lh1-", "-lh3-", "-lh4-", "-lh5-", "-lh6-",
                                      "-lh7-", "-lhx-", "-lzs-", "-lz4-", "-lz5-", "-pm0-"};
+// Methods 13 and on (12 is ZOO's LZW).
+constexpr std::string_view kLaterIds[] = {"-lh2-", "-pm1-", "-pm2-"};
 constexpr uint64_t kMaxSize = 1 << 20;
 
 struct Run {
@@ -34,7 +36,7 @@ Run decode(unsigned method, uint64_t size, const uint8_t* data, size_t n, size_t
     const DecodeStatus s = decodeZooLzw(in, out);
     return {s, std::move(out.bytes)};
   }
-  const DecodeStatus s = decodeLhMethod(method == 13 ? std::string_view("-lh2-") : kIds[method], in, out, size);
+  const DecodeStatus s = decodeLhMethod(method < 12 ? kIds[method] : kLaterIds[method - 13], in, out, size);
   return {s, std::move(out.bytes)};
 }
 
@@ -42,7 +44,7 @@ Run decode(unsigned method, uint64_t size, const uint8_t* data, size_t n, size_t
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 5) return 0;
-  const unsigned method = data[0] % 14;
+  const unsigned method = data[0] % 16;
   const size_t chunk = 1 + data[1] * 97u;
   const uint64_t declared = (data[2] | data[3] << 8 | static_cast<uint64_t>(data[4]) << 16) % (kMaxSize + 1);
   const Run a = decode(method, declared, data + 5, size - 5, chunk);
