@@ -196,6 +196,9 @@ class LhaWalker final : public FormatWalker {
     entry.attributes32 = entry.attributes16;
     entry.dataOffset = headerEnd;
     ctx.next = headerEnd + entry.packedSize;
+    // A PMarc self-extractor keeps its program in a first "-pms-" entry
+    // with no name: not a file of the archive.
+    if (std::string_view(reinterpret_cast<const char*>(h) + 2, 5) == "-pms-") return Step::Skip;
     finishEntry(entry);
     return Step::Entry;
   }

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "manager/readers/extractors.h"
+#include "manager/readers/arc_lister.h"
 #include "manager/readers/codecs/lh_crc16.h"
 #include "manager/readers/lha_extract.h"
 #include "manager/readers/zoo_extract.h"
@@ -375,6 +376,43 @@ TEST(LhaExtract, OsNineSizesAndAmigaFolders) {
     fs::create_directories(dir.file("peer"));
     ASSERT_EQ(vz::test::run({"lhasa", "x", dir.file("q.lzh")}, nullptr, nullptr, dir.file("peer")), 0);
     EXPECT_EQ(vz::test::readFile(dir.file("peer/os9.txt")), want);
+  }
+}
+
+// A PMarc self-extractor's program sits in a first "-pms-" entry without a
+// name: skipped by the walk (as lhasa skips it), the files behind it
+// extracted.
+TEST(LhaExtract, PmarcSelfExtractorProgramIsNoEntry) {
+  auto level0 = [](const char* method, const std::string& name, const std::string& data) {
+    Bytes h(22, 0);
+    std::copy_n(method, 5, h.begin() + 2);
+    h[7] = h[11] = static_cast<uint8_t>(data.size());
+    h[20] = 0, h[21] = static_cast<uint8_t>(name.size());
+    h.insert(h.end(), name.begin(), name.end());
+    const uint16_t crc = codecs::lhCrc16(0, reinterpret_cast<const uint8_t*>(data.data()), data.size());
+    h.push_back(static_cast<uint8_t>(crc)), h.push_back(static_cast<uint8_t>(crc >> 8));
+    h[0] = static_cast<uint8_t>(h.size() - 2);
+    for (size_t i = 2; i < h.size(); ++i) h[1] = static_cast<uint8_t>(h[1] + h[i]);
+    h.insert(h.end(), data.begin(), data.end());
+    return h;
+  };
+  vz::test::ScratchDir dir("unlha");
+  Bytes a = level0("-pms-", "", std::string(40, '\xC3'));
+  const Bytes file = level0("-pm0-", "f.txt", "hello pmarc\n");
+  a.insert(a.end(), file.begin(), file.end());
+  a.push_back(0);
+  vz::test::writeFile(dir.file("s.pma"), a);
+  TArcLister lister;
+  lister.setArchiveFile(dir.file("s.pma"));
+  EXPECT_EQ(lister.activate(), 1);
+  const test::RunLog log = extract<TUnLHA>(dir.file("s.pma"), dir.file("ours"));
+  EXPECT_TRUE(log.errors.empty()) << log.errors.front();
+  Tree want = {{"f.txt", test::TreeNode{'f', "hello pmarc\n", 0}}};
+  EXPECT_EQ(filesOf(contentsOnly(readTree(dir.file("ours")))), want);
+  if (vz::test::haveProgram("lhasa")) {
+    fs::create_directories(dir.file("peer"));
+    ASSERT_EQ(vz::test::run({"lhasa", "x", dir.file("s.pma")}, nullptr, nullptr, dir.file("peer")), 0);
+    EXPECT_EQ(filesOf(contentsOnly(readTree(dir.file("peer")))), want);
   }
 }
 
