@@ -22,6 +22,7 @@
 #include "manager/readers/lha_extract.h"
 #include "manager/readers/zoo_extract.h"
 #include "tests/manager/readers/codecs/codec_test_data.h"
+#include "tests/manager/readers/codecs/lha_level0_entry.h"
 #include "tests/manager/readers/extract_test_tree.h"
 
 namespace vz::readers {
@@ -383,23 +384,11 @@ TEST(LhaExtract, OsNineSizesAndAmigaFolders) {
 // name: skipped by the walk (as lhasa skips it), the files behind it
 // extracted.
 TEST(LhaExtract, PmarcSelfExtractorProgramIsNoEntry) {
-  auto level0 = [](const char* method, const std::string& name, const std::string& data) {
-    Bytes h(22, 0);
-    std::copy_n(method, 5, h.begin() + 2);
-    h[7] = h[11] = static_cast<uint8_t>(data.size());
-    h[20] = 0, h[21] = static_cast<uint8_t>(name.size());
-    h.insert(h.end(), name.begin(), name.end());
-    const uint16_t crc = codecs::lhCrc16(0, reinterpret_cast<const uint8_t*>(data.data()), data.size());
-    h.push_back(static_cast<uint8_t>(crc)), h.push_back(static_cast<uint8_t>(crc >> 8));
-    h[0] = static_cast<uint8_t>(h.size() - 2);
-    for (size_t i = 2; i < h.size(); ++i) h[1] = static_cast<uint8_t>(h[1] + h[i]);
-    h.insert(h.end(), data.begin(), data.end());
-    return h;
-  };
   vz::test::ScratchDir dir("unlha");
-  Bytes a = level0("-pms-", "", std::string(40, '\xC3'));
-  const Bytes file = level0("-pm0-", "f.txt", "hello pmarc\n");
-  a.insert(a.end(), file.begin(), file.end());
+  Bytes a;
+  const Bytes stub(40, 0xC3), text = {'h', 'e', 'l', 'l', 'o', ' ', 'p', 'm', 'a', 'r', 'c', '\n'};
+  vz::test::appendLhaLevel0Entry(a, "-pms-", "", stub, stub);
+  vz::test::appendLhaLevel0Entry(a, "-pm0-", "f.txt", text, text);
   a.push_back(0);
   vz::test::writeFile(dir.file("s.pma"), a);
   TArcLister lister;

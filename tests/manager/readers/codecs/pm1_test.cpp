@@ -14,10 +14,10 @@
 #include <random>
 #include <string>
 
-#include "manager/readers/codecs/lh_crc16.h"
 #include "manager/readers/codecs/pm1.h"
 #include "manager/readers/lha_extract.h"
 #include "tests/manager/readers/codecs/codec_test_data.h"
+#include "tests/manager/readers/codecs/lha_level0_entry.h"
 #include "tests/manager/readers/codecs/pm1_test_encoder.h"
 #include "tests/manager/readers/extract_test_tree.h"
 #include "tests/support/test_env.h"
@@ -60,19 +60,7 @@ Bytes makeEchoes(size_t size, uint32_t seed, bool narrow) {
 
 // An LHA level-0 header and data of a -pm1- entry.
 void addEntry(Bytes& archive, const std::string& name, const Bytes& packed, const Bytes& data) {
-  Bytes h = {'-', 'p', 'm', '1', '-'};
-  auto le = [&](uint64_t v, int n) {
-    for (int i = 0; i < n; ++i) h.push_back(static_cast<uint8_t>(v >> (8 * i)));
-  };
-  le(packed.size(), 4), le(data.size(), 4), le(0x5a210000, 4);  // a DOS date in 2025
-  h.push_back(0x20), h.push_back(0), h.push_back(static_cast<uint8_t>(name.size()));
-  h.insert(h.end(), name.begin(), name.end());
-  le(lhCrc16(0, data.data(), data.size()), 2);
-  uint8_t sum = 0;
-  for (uint8_t b : h) sum = static_cast<uint8_t>(sum + b);
-  archive.push_back(static_cast<uint8_t>(h.size())), archive.push_back(sum);
-  archive.insert(archive.end(), h.begin(), h.end());
-  archive.insert(archive.end(), packed.begin(), packed.end());
+  vz::test::appendLhaLevel0Entry(archive, "-pm1-", name, packed, data);
 }
 
 DecodeStatus decode(const Bytes& packed, uint64_t size, Bytes& out, size_t chunk = 4096) {

@@ -9,10 +9,10 @@
 #include <filesystem>
 #include <string>
 
-#include "manager/readers/codecs/lh_crc16.h"
 #include "manager/readers/codecs/pm2.h"
 #include "manager/readers/lha_extract.h"
 #include "tests/manager/readers/codecs/codec_test_data.h"
+#include "tests/manager/readers/codecs/lha_level0_entry.h"
 #include "tests/manager/readers/codecs/pm2_test_encoder.h"
 #include "tests/manager/readers/extract_test_tree.h"
 #include "tests/support/test_env.h"
@@ -31,23 +31,8 @@ using Bytes = std::vector<uint8_t>;
 
 // A level-0 archive of one -pm2- entry f.bin.
 Bytes pm2Archive(const Bytes& packed, const Bytes& original) {
-  Bytes a = {0, 0, '-', 'p', 'm', '2', '-'};
-  auto le32 = [&](size_t v) {
-    for (int i = 0; i < 4; ++i) a.push_back(static_cast<uint8_t>(v >> (8 * i)));
-  };
-  le32(packed.size());
-  le32(original.size());
-  le32(0x5a210000);   // a DOS time in 2025
-  a.push_back(0x20);  // attributes
-  a.push_back(0);     // level
-  a.push_back(5);
-  for (char c : std::string("f.bin")) a.push_back(static_cast<uint8_t>(c));
-  const uint16_t crc = lhCrc16(0, original.data(), original.size());
-  a.push_back(static_cast<uint8_t>(crc));
-  a.push_back(static_cast<uint8_t>(crc >> 8));
-  a[0] = static_cast<uint8_t>(a.size() - 2);
-  for (size_t i = 2; i < a.size(); ++i) a[1] = static_cast<uint8_t>(a[1] + a[i]);
-  a.insert(a.end(), packed.begin(), packed.end());
+  Bytes a;
+  vz::test::appendLhaLevel0Entry(a, "-pm2-", "f.bin", packed, original);
   a.push_back(0);
   return a;
 }
